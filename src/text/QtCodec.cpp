@@ -1,0 +1,13 @@
+#include "text/QtCodec.h"
+
+#include "text/Codec.h"
+
+QString ToQString(std::string_view cp932) {
+  const std::string utf8 = Cp932ToUtf8(cp932);
+  return QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size()));
+}
+
+std::string FromQString(const QString& text) {
+  const QByteArray utf8 = text.toUtf8();
+  return Utf8ToCp932(std::string_view(utf8.constData(), static_cast<size_t>(utf8.size())));
+}

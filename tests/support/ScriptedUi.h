@@ -1,0 +1,58 @@
+#pragma once
+// A platform seam for tests: records every message, question and opened URL,
+// and answers from queues set up by the test.
+
+#include <QStringList>
+#include <deque>
+
+#include "view/PlatformUi.h"
+
+class TScriptedUi final : public TPlatformUi {
+ public:
+  TScriptedUi() { SetPlatformUi(this); }
+  ~TScriptedUi() override { SetPlatformUi(nullptr); }
+
+  QStringList messages;
+  QStringList questions;
+  QStringList openedUrls;
+  std::deque<bool> confirmAnswers;          // empty: answers Yes
+  std::deque<std::optional<QString>> inputs;  // nullopt: Cancel; empty: Cancel
+  std::deque<QString> fileNames;            // empty: Cancel
+  std::deque<std::optional<QColor>> colors;
+  std::deque<std::optional<QFont>> fonts;
+
+  void ShowMessage(const QString& text) override { messages << text; }
+  bool Confirm(const QString& text) override {
+    questions << text;
+    return Take(confirmAnswers, true);
+  }
+  bool InputQuery(const QString&, const QString& prompt, QString& value) override {
+    questions << prompt;
+    std::optional<QString> answer = Take(inputs, std::optional<QString>());
+    if (!answer) return false;
+    value = *answer;
+    return true;
+  }
+  QString OpenFileName(const QString&, const QString&, const QString&) override {
+    return Take(fileNames, QString());
+  }
+  std::optional<QColor> ChooseColor(const QColor&) override {
+    return Take(colors, std::optional<QColor>());
+  }
+  std::optional<QFont> ChooseFont(const QFont&) override {
+    return Take(fonts, std::optional<QFont>());
+  }
+  bool OpenUrl(const QString& url) override {
+    openedUrls << url;
+    return true;
+  }
+
+ private:
+  template <typename T>
+  static T Take(std::deque<T>& queue, T fallback) {
+    if (queue.empty()) return fallback;
+    T value = queue.front();
+    queue.pop_front();
+    return value;
+  }
+};
