@@ -29,8 +29,8 @@ std::string FuncKeyLabel(int index) {
   }
 }
 
-TFuncConfigForm::TFuncConfigForm(const std::vector<std::string>& keyTexts,
-                                 bool functionBarVisible, QWidget* parent)
+TFuncConfigForm::TFuncConfigForm(const std::vector<std::string>& keyTexts, bool functionBarVisible,
+                                 QWidget* parent)
     : QDialog(parent),
       FuncList(new TListGrid(this)),
       Edit(new QLineEdit(this)),
@@ -84,9 +84,13 @@ void TFuncConfigForm::FillList() {
   FuncList->SetItemIndex(0);  // shows the row's text through currentRowChanged
 }
 
-bool TFuncConfigForm::FunctionBarVisible() const { return FuncVisible->isChecked(); }
+bool TFuncConfigForm::FunctionBarVisible() const {
+  return FuncVisible->isChecked();
+}
 
-void TFuncConfigForm::ShowRow(int row) { Edit->setText(ToQString(FuncList->GetCell(1, row))); }
+void TFuncConfigForm::ShowRow(int row) {
+  Edit->setText(ToQString(FuncList->GetCell(1, row)));
+}
 
 void TFuncConfigForm::Button3Click() {
   const int row = FuncList->ItemIndex();

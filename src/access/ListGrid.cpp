@@ -83,7 +83,9 @@ void TListGrid::SetItemHeight(int height) {
   scheduleDelayedItemsLayout();
 }
 
-int TListGrid::VisibleRowCount() const { return height() / FItemHeight; }
+int TListGrid::VisibleRowCount() const {
+  return height() / FItemHeight;
+}
 
 int TListGrid::ColumnWidth(int column) const {
   if (column < 0 || column >= ColCount()) return 0;
@@ -97,7 +99,9 @@ void TListGrid::SetColumnWidth(int column, int width) {
   Repaint();
 }
 
-int TListGrid::DataIndex(int row) const { return FSortDir >= 0 ? row : RowCount() - 1 - row; }
+int TListGrid::DataIndex(int row) const {
+  return FSortDir >= 0 ? row : RowCount() - 1 - row;
+}
 
 int TListGrid::AddRow(const std::vector<std::string>& cells) {
   std::vector<std::string> padded = cells;
@@ -136,7 +140,9 @@ void TListGrid::SetCell(int column, int row, const std::string& text) {
   cells.Put(column, text);
 }
 
-void TListGrid::Repaint() { viewport()->update(); }
+void TListGrid::Repaint() {
+  viewport()->update();
+}
 
 int TListGrid::ItemIndex() const {
   const int current = currentRow();
@@ -154,8 +160,7 @@ void TListGrid::SetItemIndex(int row) {
   setCurrentRow(row, QItemSelectionModel::ClearAndSelect);
 }
 
-void TListGrid::DrawItem(QPainter& painter, int row, const QRect& rect,
-                         QStyle::State state) const {
+void TListGrid::DrawItem(QPainter& painter, int row, const QRect& rect, QStyle::State state) const {
   const bool selected = state.testFlag(QStyle::State_Selected);
   if (row >= 0 && row < RowCount())
     painter.fillRect(rect, palette().brush(selected ? QPalette::Highlight : QPalette::Base));
@@ -200,7 +205,6 @@ void TListGrid::SelectOnRightRelease(const QPoint& pos) {
   QListWidgetItem* row = itemAt(pos);
   if (row == nullptr || row->isSelected()) return;
   const bool alone = FMouseDownModifiers == Qt::NoModifier || selectionMode() == SingleSelection;
-  selectionModel()->setCurrentIndex(indexFromItem(row), alone
-                                                            ? QItemSelectionModel::ClearAndSelect
-                                                            : QItemSelectionModel::Select);
+  selectionModel()->setCurrentIndex(indexFromItem(row), alone ? QItemSelectionModel::ClearAndSelect
+                                                              : QItemSelectionModel::Select);
 }

@@ -21,7 +21,8 @@ TButtonSpan FuncButtonSpan(int barWidth, int position) {
 TFuncKeys::TFuncKeys() : Texts(MinCount) {}
 
 void TFuncKeys::LoadFromFile(const std::string& fileName) {
-  if (std::filesystem::exists(std::filesystem::path(fileName))) {
+  std::error_code error;
+  if (std::filesystem::exists(std::filesystem::path(fileName), error)) {
     TLightStrings lines;
     lines.LoadFromFile(fileName);
     lines.AssignTo(Texts);
@@ -49,4 +50,6 @@ std::optional<std::string> TFuncKeys::KeyText(int position) const {
   return Texts[index];
 }
 
-std::string TFuncKeys::Caption(int position) const { return KeyText(position).value_or(""); }
+std::string TFuncKeys::Caption(int position) const {
+  return KeyText(position).value_or("");
+}

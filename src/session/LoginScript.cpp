@@ -52,7 +52,9 @@ std::vector<std::string> ParseScript(std::string_view script) {
   return steps;
 }
 
-bool ScriptNeedsID(std::string_view script) { return script.find("$I") != std::string_view::npos; }
+bool ScriptNeedsID(std::string_view script) {
+  return script.find("$I") != std::string_view::npos;
+}
 
 void TLoginScript::Start(std::string_view script, const std::string& id,
                          const std::string& password) {
@@ -61,7 +63,9 @@ void TLoginScript::Start(std::string_view script, const std::string& id,
   FPassword = password;
 }
 
-void TLoginScript::Cancel() { FSteps.clear(); }
+void TLoginScript::Cancel() {
+  FSteps.clear();
+}
 
 std::string TLoginScript::TakeFirstStep() {
   std::string step = std::move(FSteps[1]);

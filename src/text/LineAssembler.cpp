@@ -20,7 +20,9 @@ void AppendBlock(std::string& buffer, std::string_view block) {
                [](char c) { return c != LF; });
 }
 
-bool HasNoLine(const std::string& buffer) { return buffer.find(CR) == std::string::npos; }
+bool HasNoLine(const std::string& buffer) {
+  return buffer.find(CR) == std::string::npos;
+}
 
 void TakeLine(std::string& buffer, std::string& line) {
   const std::size_t end = buffer.find(CR);
@@ -32,4 +34,6 @@ void TakeLine(std::string& buffer, std::string& line) {
   buffer.erase(0, end + 1);
 }
 
-void PendingText(const std::string& buffer, std::string& text) { text = buffer; }
+void PendingText(const std::string& buffer, std::string& text) {
+  text = buffer;
+}

@@ -1,11 +1,11 @@
-#include "session/FuncKeys.h"
-
 #include <gtest/gtest.h>
 
 #include <QTemporaryDir>
 #include <fstream>
 #include <iterator>
 #include <string>
+
+#include "session/FuncKeys.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
-#include "session/InputHistory.h"
-
 #include <gtest/gtest.h>
+
+#include "session/InputHistory.h"
 
 namespace {
 

@@ -1,10 +1,9 @@
-#include "session/LoginScript.h"
-
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
+#include "session/LoginScript.h"
 #include "text/Codec.h"
 
 namespace {
@@ -25,20 +24,20 @@ TEST_P(ParseScriptCases, CutsIntoAwaitedTextsAndSteps) {
 
 INSTANTIATE_TEST_SUITE_P(
     Scripts, ParseScriptCases,
-    testing::Values(
-        TParseCase{"Telnet", Sjis("[>]SVC'[>]$I'[>]$P'; ⇒Telnet"),
-                   {">", "SVC'", ">", "$I'", ">", "$P'"}},
-        TParseCase{"LeadingStep", Sjis("**@P'[*]C NIF'[>]SVC'[>]$I'[>]$P'; ⇒Road2"),
-                   {"", "**@P'", "*", "C NIF'", ">", "SVC'", ">", "$I'", ">", "$P'"}},
-        TParseCase{"BareReturnStep", "[:]NIFTY'[:]'", {":", "NIFTY'", ":", "'"}},
-        TParseCase{"TwoWaitsInARow", "[a][b]X", {"a", "", "b", "X"}},
-        TParseCase{"EndsAtFinalSemicolon", "[>]SVC';", {">", "SVC'"}},
-        TParseCase{"BracketsAreLiteral", "[';*$[x]Y", {"';*$[x", "Y"}},
-        TParseCase{"MissingClose", "[abc", {"abc"}},
-        TParseCase{"ClosingBracketInStep", "]x[>]y", {"", "]x", ">", "y"}},
-        TParseCase{"EndsWithWait", "[a]x[b]", {"a", "x", "b"}},
-        TParseCase{"OnlyStep", "$I'", {"", "$I'"}},
-        TParseCase{"Empty", "", {}}),
+    testing::Values(TParseCase{"Telnet",
+                               Sjis("[>]SVC'[>]$I'[>]$P'; ⇒Telnet"),
+                               {">", "SVC'", ">", "$I'", ">", "$P'"}},
+                    TParseCase{"LeadingStep",
+                               Sjis("**@P'[*]C NIF'[>]SVC'[>]$I'[>]$P'; ⇒Road2"),
+                               {"", "**@P'", "*", "C NIF'", ">", "SVC'", ">", "$I'", ">", "$P'"}},
+                    TParseCase{"BareReturnStep", "[:]NIFTY'[:]'", {":", "NIFTY'", ":", "'"}},
+                    TParseCase{"TwoWaitsInARow", "[a][b]X", {"a", "", "b", "X"}},
+                    TParseCase{"EndsAtFinalSemicolon", "[>]SVC';", {">", "SVC'"}},
+                    TParseCase{"BracketsAreLiteral", "[';*$[x]Y", {"';*$[x", "Y"}},
+                    TParseCase{"MissingClose", "[abc", {"abc"}},
+                    TParseCase{"ClosingBracketInStep", "]x[>]y", {"", "]x", ">", "y"}},
+                    TParseCase{"EndsWithWait", "[a]x[b]", {"a", "x", "b"}},
+                    TParseCase{"OnlyStep", "$I'", {"", "$I'"}}, TParseCase{"Empty", "", {}}),
     [](const testing::TestParamInfo<TParseCase>& info) { return info.param.Name; });
 
 // A script engine whose sends and pauses are written into one record.
@@ -72,15 +71,15 @@ INSTANTIATE_TEST_SUITE_P(
     Steps, RunStepCases,
     testing::Values(TStepCase{"PlainInOnePiece", "C NIF", {"C NIF"}},
                     TStepCase{"EmptySendsEmpty", "", {""}},
-                    TStepCase{"PausesThenBytes", "**@P'", {"pause 1000", "pause 1000", "@", "P", "\r"}},
+                    TStepCase{
+                        "PausesThenBytes", "**@P'", {"pause 1000", "pause 1000", "@", "P", "\r"}},
                     TStepCase{"UserID", "$I'", {"USER01", "\r"}},
                     TStepCase{"Password", "$P'", {"secret", "\r"}},
                     TStepCase{"DoubleDollar", "$$I", {"$", "I"}},
                     TStepCase{"DollarOtherLetter", "$x", {"$", "x"}},
                     TStepCase{"DollarBeforeReturn", "$'", {"$", "\r"}},
                     TStepCase{"DollarBeforePause", "$*", {"$", "pause 1000"}},
-                    TStepCase{"DollarAlone", "$", {}},
-                    TStepCase{"FinalDollar", "a$", {"a"}}),
+                    TStepCase{"DollarAlone", "$", {}}, TStepCase{"FinalDollar", "a$", {"a"}}),
     [](const testing::TestParamInfo<TStepCase>& info) { return info.param.Name; });
 
 TEST_F(LoginScriptRun, AnswersOnePairPerMatchingBlockUntilTheEnd) {

@@ -1,9 +1,9 @@
-#include "text/LineAssembler.h"
-
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
+
+#include "text/LineAssembler.h"
 
 namespace {
 
