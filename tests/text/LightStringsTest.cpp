@@ -1,5 +1,3 @@
-#include "text/LightStrings.h"
-
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -7,6 +5,8 @@
 #include <fstream>
 #include <functional>
 #include <sstream>
+
+#include "text/LightStrings.h"
 
 namespace {
 
@@ -30,9 +30,7 @@ class TempFile {
                "-" + ::testing::UnitTest::GetInstance()->current_test_info()->name())) {}
   ~TempFile() { std::filesystem::remove(FPath); }
   std::string Path() const { return FPath.string(); }
-  void Write(const std::string& bytes) const {
-    std::ofstream(FPath, std::ios::binary) << bytes;
-  }
+  void Write(const std::string& bytes) const { std::ofstream(FPath, std::ios::binary) << bytes; }
   std::string Read() const {
     std::ifstream in(FPath, std::ios::binary);
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
@@ -217,7 +215,9 @@ TEST(LightStrings, LoadFromFileEndsLinesAtCrOnly) {
   const std::vector<std::pair<std::string, Lines>> cases = {
       {"a\nb\nc\n", {"a\nb\nc\n"}},
       {"a\r\nb\rc\r\n\r\n", {"a", "b", "c", ""}},
-      {"a\r\nb\x1A" "c\r\n", {"a", "b"}},
+      {"a\r\nb\x1A"
+       "c\r\n",
+       {"a", "b"}},
       {"\x1A", {}},
       {"", {}},
       {"tail", {"tail"}},
