@@ -5,35 +5,47 @@
 // settings when it is built and writes them back when it is destroyed. Its
 // handlers live in one source file per concern (WombatForm*.cpp).
 
+#include <QDateTime>
 #include <QMainWindow>
 #include <QSet>
 #include <QString>
 #include <QStringList>
 #include <QPointer>
 #include <array>
+#include <deque>
 #include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "access/AccessPoint.h"
+#include "session/FuncKeys.h"
 #include "session/GenRegist.h"
+#include "session/InputHistory.h"
+#include "session/LoginScript.h"
+#include "session/StartupAddress.h"
 
 class QAbstractButton;
 class QAction;
 class QComboBox;
 class QFrame;
+class QKeyEvent;
 class QLabel;
 class QLineEdit;
 class QMenu;
 class QPushButton;
+class QSoundEffect;
+class QTimer;
 class QToolButton;
+class TTelnetClient;
 class THelpForm;
 class TLogMgr;
 
 class TWombatForm : public QMainWindow {
  public:
-  explicit TWombatForm(QWidget* parent = nullptr);
+  // arguments: the command line without the program's name; a telnet
+  // address there is connected to at once.
+  explicit TWombatForm(const QStringList& arguments = {}, QWidget* parent = nullptr);
   // Saves the settings (FormDestroy).
   ~TWombatForm() override;
 
@@ -49,6 +61,28 @@ class TWombatForm : public QMainWindow {
   const QString& ShortcutFolder() const { return FShortcutFolder; }
   const TLogMgr& LogMgr() const { return *FLogMgr; }
   int ReconnectTimeOut() const { return FReconnectTimeOut; }
+  const std::vector<std::string>& FunctionKeyTexts() const { return FFuncKeys.Texts; }
+
+  // Active transport: FConnectKind.
+  static constexpr int kNoConnection = 0;
+  static constexpr int kSerialModem = 1;
+  static constexpr int kTelephonyModem = 2;
+  static constexpr int kTelnet = 3;
+  int ConnectKind() const { return FConnectKind; }
+
+  // The pauses of the connection handling, in milliseconds; tests shorten them.
+  struct TPauses {
+    int AfterConnect = 2000;     // before the first script step
+    int PerStar = 1000;          // for each "*" of a script step
+    int BeforeReconnect = 1000;  // before a silent line is connected again
+  };
+  TPauses Pauses;
+  // True while a pause runs.
+  bool Paused() const { return FPauseDepth > 0; }
+
+  // Sends text to the host through the active transport, unchanged; nothing
+  // when no connection is up.
+  void SendToHost(const std::string& text);
 
  protected:
   void showEvent(QShowEvent* event) override;
@@ -100,13 +134,89 @@ class TWombatForm : public QMainWindow {
   void KL1Click();
   void LoggingClick();
 
+  // WombatFormPause.cpp: pauses that hold back the window's handlers.
+  void Pause(int milliseconds);
+  bool Holding() const;
+  void WhenNotPaused(std::function<void()> action);
+  void RunHeldActions();
+
+  // WombatFormReceive.cpp: the receive road and the send road.
+  void TCPClient1Data();
+  void ReceiveBlock(const std::string& block);
+  void PassLineToSibling(const std::string& line);
+  void ShowInViews(const std::vector<std::string>& lines, const std::string& partialLine);
+
+  // WombatFormScript.cpp: the login script of a connection.
+  void WireScript();
+  void StartScript();
+  void CheckPrompt(const std::string& block);
+  void CancelButtonClick();
+
+  // WombatFormConnect.cpp: starting and ending connections.
+  void WireConnectionCommands();
+  void CreateConnectionParts();
+  void SelectStartupEntry();
+  void ConnectToStartupAddress();
+  void Connect1Click();
+  bool StartTransport();
+  bool StartTelnet();
+  void SetIdleButtons();
+  void SetConnectingButtons();
+  void TCPClient1Connect();
+  void TCPClient1Error(const std::string& message);
+  void ConnectionClosed();
+  void Disconnect1Click();
+  void EndConnection();
+  void WriteCallRecord();
+  void Timer2Timer();
+  void ReconnectSilentLine();
+  void ChangeTimeOutClick();
+  void PlaySoundFile(const QString& path);
+  void K2Click();
+  void EnsureTempEntry();
+  void SelectEntry(const QString& name);
+  void KB1Click();
+
+  // WombatFormInput.cpp: the input line, function keys and clipboard.
+  void WireInputCommands();
+  void LoadFunctionKeys();
+  void SaveFunctionKeys();
+  bool eventFilter(QObject* watched, QEvent* event) override;
+  bool FormKeyDown(QKeyEvent& key);
+  void FormKeyUp(QKeyEvent& key);
+  void StoreShiftState(const QKeyEvent& key);
+  void InputEditKeyPress();
+  void ShowHistory();
+  void SpeedButton1Click(int tag);
+  void SetFunctionKeyCaptions();
+  void FunctionPanelResize();
+  void KF1Click();
+  void Paste1Click();
+  void Paste2Click();
+  void ScrollUp1Click();
+  void ScrollDown1Click();
+
   // Owned objects.
   std::unique_ptr<TAccessPoint> AccessPoint1;
   std::unique_ptr<TLogMgr> FLogMgr;
+  TTelnetClient* TCPClient1;
+  QTimer* Timer2;
+  QSoundEffect* MediaPlayer1;
+  TLoginScript FScript;
+  TFuncKeys FFuncKeys;
+  TInputHistory FHistory;
 
   // Settings and state.
   TAPData FCurrentEntry;
-  int FConnectKind = 0;
+  int FConnectKind = kNoConnection;
+  std::optional<TStartupAddress> FStartupAddress;
+  std::string FReceiveBuffer;
+  bool FLineReceived = false;
+  bool FUpdatingViews = false;
+  QDateTime FConnectTime;  // invalid while no connection is up
+  int FPauseDepth = 0;
+  std::deque<std::function<void()>> FHeldActions;
+  bool FRunningHeldAction = false;
   bool FShown = false;
   QString FConnectSound;
   QString FDisconnectSound;

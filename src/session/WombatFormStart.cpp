@@ -57,11 +57,13 @@ QFrame* Panel(QWidget* parent, const char* name) {
 
 }  // namespace
 
-TWombatForm::TWombatForm(QWidget* parent)
+TWombatForm::TWombatForm(const QStringList& arguments, QWidget* parent)
     : QMainWindow(parent),
       AccessPoint1(std::make_unique<TAccessPoint>()),
-      FLogMgr(std::make_unique<TLogMgr>()) {
+      FLogMgr(std::make_unique<TLogMgr>()),
+      FStartupAddress(StartupAddress(arguments)) {
   BuildControls();
+  CreateConnectionParts();
   WireCommands();
   DisableUnwiredCommands();
 
@@ -82,10 +84,13 @@ TWombatForm::TWombatForm(QWidget* parent)
   TGenRegist reg;
   WriteProgramLocation(reg);
   LoadAccessList(reg);
+  SelectStartupEntry();
   APNameListChange();
   Separater1->hide();
   LoadSettings(reg);
+  LoadFunctionKeys();
   UpdateSiblingCommand();
+  ConnectToStartupAddress();
 }
 
 TWombatForm::~TWombatForm() { FormDestroy(); }
@@ -183,16 +188,12 @@ QWidget* TWombatForm::BuildFunctionPanel() {
   FunctionPanel = Panel(this, "FunctionPanel");
   FunctionPanel->setFixedHeight(kFunctionPanelHeight);
   FunctionPanel->setFont(DesignFont("ＭＳ Ｐゴシック"));
-  auto* layout = new QHBoxLayout(FunctionPanel);
-  layout->setContentsMargins(0, 0, 0, 0);
-  layout->setSpacing(0);
+  // The buttons are placed when the panel is resized.
   for (int tag = 0; tag < static_cast<int>(FSpeedButtons.size()); ++tag) {
     auto* button = new QToolButton(FunctionPanel);
     button->setObjectName(QString("SpeedButton%1").arg(tag + 1));
     button->setProperty("Tag", tag);
-    button->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Expanding);
     button->setMinimumSize(1, 1);
-    layout->addWidget(button);
     FSpeedButtons[tag] = button;
   }
   return FunctionPanel;
@@ -276,17 +277,21 @@ void TWombatForm::WireCommands() {
   Wire(KS1, [this] { KS1Click(); });
   Wire(KL1, [this] { KL1Click(); });
   Wire(Logging, [this] { LoggingClick(); });
+  WireScript();
+  WireConnectionCommands();
+  WireInputCommands();
   connect(APNameList, &QComboBox::activated, this, [this] { APNameListChange(); });
 }
 
+// Commands wait while a pause of the connection handling runs.
 void TWombatForm::Wire(QAction* command, std::function<void()> handler) {
   FWiredCommands.insert(command);
-  connect(command, &QAction::triggered, this, std::move(handler));
+  connect(command, &QAction::triggered, this, [this, handler] { WhenNotPaused(handler); });
 }
 
 void TWombatForm::Wire(QAbstractButton* command, std::function<void()> handler) {
   FWiredCommands.insert(command);
-  connect(command, &QAbstractButton::clicked, this, std::move(handler));
+  connect(command, &QAbstractButton::clicked, this, [this, handler] { WhenNotPaused(handler); });
 }
 
 void TWombatForm::SetCommandEnabled(QAction* command, bool enabled) {
@@ -324,10 +329,20 @@ void TWombatForm::closeEvent(QCloseEvent* event) {
 void TWombatForm::FormShow() { FShown = true; }
 
 // The window closes only when no connection is up.
-bool TWombatForm::FormCloseQuery() { return !Disconnect1->isEnabled(); }
+// While connected the user is asked first; the window closes only when no
+// connection is up afterwards. A close during a pause waits for its end.
+bool TWombatForm::FormCloseQuery() {
+  if (Holding()) {
+    WhenNotPaused([this] { close(); });
+    return false;
+  }
+  if (Disconnect1->isEnabled()) Disconnect1Click();
+  return !Disconnect1->isEnabled();
+}
 
 void TWombatForm::FormDestroy() {
   SaveSettings();
+  SaveFunctionKeys();
   FLogMgr->Close();
 }
 

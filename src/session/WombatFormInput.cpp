@@ -1,0 +1,202 @@
+// The input line and its history, the function keys F1 to F12 in three banks
+// (plain, Shift, Ctrl) with their buttons and their file, paste and
+// paste-and-send, and the page keys.
+#include <QApplication>
+#include <QClipboard>
+#include <QComboBox>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QToolButton>
+
+#include "access/FuncConfig.h"
+#include "session/ProgramFolder.h"
+#include "session/WombatForm.h"
+#include "text/Errors.h"
+#include "text/QtCodec.h"
+#include "view/PlatformUi.h"
+#include "view/QuokkaView.h"
+
+namespace {
+
+std::string FuncKeyFilePath() { return (ProgramFolder() + '/' + FuncKeyFileName).toStdString(); }
+
+// Every line end of the text as one CR: CR LF and a lone LF alike.
+std::string WithCarriageReturns(std::string text) {
+  std::string result;
+  result.reserve(text.size());
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (text[i] != '\n')
+      result += text[i];
+    else if (i == 0 || text[i - 1] != '\r')
+      result += '\r';
+  }
+  return result;
+}
+
+bool IsEnter(const QKeyEvent& key) {
+  return key.key() == Qt::Key_Return || key.key() == Qt::Key_Enter;
+}
+
+// F1 to F12 as 0 to 11; -1 for any other key.
+int FunctionKeyPosition(const QKeyEvent& key) {
+  const int position = key.key() - Qt::Key_F1;
+  return position >= 0 && position < TFuncKeys::KeysPerBank ? position : -1;
+}
+
+}  // namespace
+
+void TWombatForm::WireInputCommands() {
+  for (QToolButton* button : FSpeedButtons) {
+    const int tag = button->property("Tag").toInt();
+    Wire(button, [this, tag] { SpeedButton1Click(tag); });
+  }
+  Wire(KF1, [this] { KF1Click(); });
+  Wire(Paste1, [this] { Paste1Click(); });
+  Wire(Paste2, [this] { Paste2Click(); });
+  Wire(ScrollUp1, [this] { ScrollUp1Click(); });
+  Wire(ScrollDown1, [this] { ScrollDown1Click(); });
+  // The window sees every key before the control that has the focus.
+  qApp->installEventFilter(this);
+}
+
+// A file that cannot be read keeps the empty texts; a message says why.
+void TWombatForm::LoadFunctionKeys() {
+  try {
+    FFuncKeys.LoadFromFile(FuncKeyFilePath());
+  } catch (const EInOutError& error) {
+    PlatformUi().ShowMessage(QString::fromUtf8(error.what()));
+  }
+  SetFunctionKeyCaptions();
+}
+
+void TWombatForm::SaveFunctionKeys() {
+  try {
+    FFuncKeys.SaveToFile(FuncKeyFilePath());
+  } catch (const EInOutError& error) {
+    PlatformUi().ShowMessage(QString::fromUtf8(error.what()));
+  }
+}
+
+// Keys of the window's controls come here first. A key that its control
+// leaves alone goes on to the control's parents and passes here again; what
+// is done for such keys may be done twice.
+bool TWombatForm::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == FunctionPanel && event->type() == QEvent::Resize) FunctionPanelResize();
+  if (event->type() != QEvent::KeyPress && event->type() != QEvent::KeyRelease) return false;
+  auto* widget = qobject_cast<QWidget*>(watched);
+  if (widget == nullptr || widget->window() != this) return false;
+  auto& key = static_cast<QKeyEvent&>(*event);
+  if (event->type() == QEvent::KeyRelease) {
+    FormKeyUp(key);
+    return false;
+  }
+  if (IsEnter(key) && (widget == InputEdit || widget == InputEdit->lineEdit())) {
+    InputEditKeyPress();
+    return true;
+  }
+  return FormKeyDown(key);
+}
+
+// True when the key is used up here.
+bool TWombatForm::FormKeyDown(QKeyEvent& key) {
+  StoreShiftState(key);
+  const Qt::KeyboardModifiers modifiers = key.modifiers() & ~Qt::KeypadModifier;
+  if (modifiers == Qt::AltModifier && key.key() == Qt::Key_F4) {
+    close();
+    return true;
+  }
+  SetFunctionKeyCaptions();
+  const int position = FunctionKeyPosition(key);
+  if (position < 0) return false;
+  WhenNotPaused([this, position] { SpeedButton1Click(position); });
+  return true;
+}
+
+void TWombatForm::FormKeyUp(QKeyEvent& key) {
+  StoreShiftState(key);
+  SetFunctionKeyCaptions();
+}
+
+// The modifiers held once this key event is through: pressing or releasing a
+// modifier key itself counts.
+void TWombatForm::StoreShiftState(const QKeyEvent& key) {
+  Qt::KeyboardModifiers modifiers = key.modifiers();
+  const bool pressed = key.type() == QEvent::KeyPress;
+  const auto follow = [&](Qt::Key modifierKey, Qt::KeyboardModifier modifier) {
+    if (key.key() == modifierKey) modifiers.setFlag(modifier, pressed);
+  };
+  follow(Qt::Key_Shift, Qt::ShiftModifier);
+  follow(Qt::Key_Control, Qt::ControlModifier);
+  follow(Qt::Key_Alt, Qt::AltModifier);
+  FFuncKeys.SetShiftState(modifiers.testFlag(Qt::ShiftModifier),
+                          modifiers.testFlag(Qt::AltModifier),
+                          modifiers.testFlag(Qt::ControlModifier));
+}
+
+// Enter sends the line and a CR and puts the line on top of the history. The
+// box is emptied at once; while a pause runs, the sending waits for its end.
+void TWombatForm::InputEditKeyPress() {
+  const std::string line = FromQString(InputEdit->currentText());
+  FHistory.Add(line);
+  ShowHistory();
+  WhenNotPaused([this, line] { SendToHost(line + '\r'); });
+}
+
+// The drop-down list is the history, newest first; the box stays empty.
+void TWombatForm::ShowHistory() {
+  InputEdit->clear();
+  for (const std::string& line : FHistory.Lines()) InputEdit->addItem(ToQString(line));
+  InputEdit->setCurrentIndex(-1);
+  InputEdit->clearEditText();
+}
+
+// The key's text of the current bank replaces the selection at the caret.
+void TWombatForm::SpeedButton1Click(int tag) {
+  if (const std::optional<std::string> text = FFuncKeys.KeyText(tag))
+    InputEdit->lineEdit()->insert(ToQString(*text));
+}
+
+void TWombatForm::SetFunctionKeyCaptions() {
+  for (QToolButton* button : FSpeedButtons) {
+    const int tag = button->property("Tag").toInt();
+    button->setText(ToQString(FFuncKeys.Caption(tag)));
+  }
+}
+
+// The buttons fill the bar without gaps; the first (width mod 12) are one
+// pixel wider than the rest.
+void TWombatForm::FunctionPanelResize() {
+  const QRect area = FunctionPanel->contentsRect();
+  for (QToolButton* button : FSpeedButtons) {
+    const TButtonSpan span = FuncButtonSpan(area.width(), button->property("Tag").toInt());
+    button->setGeometry(area.left() + span.Left, area.top(), span.Width, area.height());
+  }
+}
+
+void TWombatForm::KF1Click() {
+  TFuncConfigForm form(FFuncKeys.Texts, !FunctionPanel->isHidden(), this);
+  if (form.exec() == QDialog::Accepted) {
+    FFuncKeys.Texts = form.KeyTexts();
+    FunctionPanel->setVisible(form.FunctionBarVisible());
+  }
+  SetFunctionKeyCaptions();
+}
+
+// The clipboard's text goes to the host in one piece, each line ended by CR.
+void TWombatForm::Paste1Click() {
+  const QString text = QGuiApplication::clipboard()->text();
+  if (!text.isEmpty()) SendToHost(WithCarriageReturns(FromQString(text)));
+}
+
+void TWombatForm::Paste2Click() { InputEdit->lineEdit()->paste(); }
+
+// Page Up pages the terminal view, or the log view while it is shown.
+void TWombatForm::ScrollUp1Click() {
+  QKeyEvent key(QEvent::KeyPress, Qt::Key_PageUp, Qt::NoModifier);
+  QApplication::sendEvent(LogView->isVisible() ? LogView : TerminalView, &key);
+}
+
+void TWombatForm::ScrollDown1Click() {
+  QKeyEvent key(QEvent::KeyPress, Qt::Key_PageDown, Qt::NoModifier);
+  QApplication::sendEvent(LogView, &key);
+}

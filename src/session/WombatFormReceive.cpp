@@ -1,0 +1,62 @@
+// The receive road: every block a transport delivers is searched for the
+// login script's prompt, cut into lines at CR, logged and shown in both
+// views. And the send road: one operation that sends through the active
+// transport.
+#include "comm/TelnetClient.h"
+#include "session/WombatForm.h"
+#include "text/LineAssembler.h"
+#include "text/LogMgr.h"
+#include "view/QuokkaView.h"
+
+void TWombatForm::TCPClient1Data() { ReceiveBlock(TCPClient1->ReceiveText()); }
+
+// The script's step goes out before the lines of the block that triggered it
+// are shown. Each complete line goes to the sibling, the batch and the log;
+// the views then take the whole batch and the partial line at once, so they
+// redraw once per block.
+void TWombatForm::ReceiveBlock(const std::string& block) {
+  AppendBlock(FReceiveBuffer, block);
+  CheckPrompt(block);
+  std::vector<std::string> batch;
+  while (!HasNoLine(FReceiveBuffer)) {
+    FLineReceived = true;
+    std::string line;
+    TakeLine(FReceiveBuffer, line);
+    PassLineToSibling(line);
+    batch.push_back(line);
+    FLogMgr->WriteLine(line);
+  }
+  std::string rest;
+  PendingText(FReceiveBuffer, rest);
+  ShowInViews(batch, rest);
+}
+
+// The place where a linked sibling program receives each line; no sibling
+// can link itself yet.
+void TWombatForm::PassLineToSibling(const std::string&) {}
+
+void TWombatForm::ShowInViews(const std::vector<std::string>& lines,
+                              const std::string& partialLine) {
+  FUpdatingViews = true;
+  if (!lines.empty()) {
+    TerminalView->AddLines(lines);
+    LogView->AddLines(lines);
+  }
+  if (!partialLine.empty()) {
+    TerminalView->ShowPartialLine(partialLine);
+    LogView->ShowPartialLine(partialLine);
+  }
+  FUpdatingViews = false;
+}
+
+void TWombatForm::SendToHost(const std::string& text) {
+  switch (FConnectKind) {
+    case kTelnet:
+      TCPClient1->SendText(text);
+      break;
+    case kSerialModem:     // sent by the serial modem once it joins the window
+    case kTelephonyModem:  // sent by the telephony modem once it joins the window
+    default:
+      break;
+  }
+}
