@@ -3,6 +3,7 @@
 #include <QPainter>
 #include <algorithm>
 
+#include "text/Codec.h"
 #include "text/QtCodec.h"
 #include "view/Emphasis.h"
 #include "view/Links.h"
@@ -14,6 +15,7 @@ struct TByteStyle {
   QRgb Fore;
   std::optional<QRgb> Back;
   bool Underline = false;
+  int Replacement = -1;  // index of the replacement of the character, or -1
 
   bool operator==(const TByteStyle&) const = default;
 };
@@ -74,6 +76,28 @@ void ApplyAccents(std::vector<TByteStyle>& bytes, const TLineText& line, const T
       bytes[i] = {style.AccentColor, style.AccentBackColor, false};
 }
 
+// Double-byte characters that the replacement list draws in another glyph.
+std::vector<TReplaceFont> ApplyReplacements(std::vector<TByteStyle>& bytes,
+                                            const TLineText& line, const TLineStyle& style,
+                                            QRgb color) {
+  std::vector<TReplaceFont> replacements;
+  if (!style.ReplaceFonts || style.ReplaceFonts->Count() == 0) return replacements;
+  const std::string_view own = line.Own;
+  for (size_t i = 0; i + 1 < own.size(); ++i) {
+    const auto lead = static_cast<unsigned char>(own[i]);
+    if (!IsLeadByte(lead)) continue;
+    const TReplaceFont& found =
+        style.ReplaceFonts->Find(lead * 256 + static_cast<unsigned char>(own[i + 1]));
+    if (found.ReplaceCode >= 1) {
+      const int index = static_cast<int>(replacements.size());
+      replacements.push_back(found);
+      bytes[i] = bytes[i + 1] = {color, style.Background, false, index};
+    }
+    ++i;
+  }
+  return replacements;
+}
+
 }  // namespace
 
 std::vector<TStyleRun> StyleRuns(const TLineText& line, const TLineStyle& style,
@@ -83,12 +107,20 @@ std::vector<TStyleRun> StyleRuns(const TLineText& line, const TLineStyle& style,
   ApplyHandle(bytes, line, style, color, kind);
   ApplyLinks(bytes, line, style);
   ApplyAccents(bytes, line, style);
+  const std::vector<TReplaceFont> replacements = ApplyReplacements(bytes, line, style, color);
 
   std::vector<TStyleRun> runs;
   for (size_t begin = 0; begin < bytes.size();) {
+    const TByteStyle& first = bytes[begin];
     size_t end = begin + 1;
-    while (end < bytes.size() && bytes[end] == bytes[begin]) ++end;
-    runs.push_back({begin, end, bytes[begin].Fore, bytes[begin].Back, bytes[begin].Underline});
+    while (end < bytes.size() && bytes[end] == first) ++end;
+    TStyleRun run{begin, end, first.Fore, first.Back, first.Underline, 0, {}};
+    if (first.Replacement >= 0) {
+      const TReplaceFont& replacement = replacements[static_cast<size_t>(first.Replacement)];
+      run.ReplaceCode = replacement.ReplaceCode;
+      run.FontName = replacement.FontName;
+    }
+    runs.push_back(std::move(run));
     begin = end;
   }
   return runs;
@@ -97,6 +129,18 @@ std::vector<TStyleRun> StyleRuns(const TLineText& line, const TLineStyle& style,
 TLinePainter::TLinePainter(const QFont& font)
     : FFont(font), FUnderlined(font), FMetrics(font) {
   FUnderlined.setUnderline(true);
+}
+
+QFont TLinePainter::ReplacementFont(const std::string& name) const {
+  QFont font = FFont;
+  font.setFamily(ToQString(name));
+  return font;
+}
+
+QString TLinePainter::ReplacementText(int32_t code) {
+  const auto high = static_cast<char>((code >> 8) & 0xFF);
+  const auto low = static_cast<char>(code & 0xFF);
+  return high == 0 ? ToQString(std::string(1, low)) : ToQString(std::string{high, low});
 }
 
 int TLinePainter::Width(std::string_view text, size_t bytes) const {
@@ -114,9 +158,14 @@ void TLinePainter::Draw(QPainter& painter, int top, int lineHeight, int textHeig
     const QString text = ToQString(line.Own.substr(run.Begin, run.End - run.Begin));
     if (run.Back)
       painter.fillRect(left, top, Width(line.Own, run.End) - left, textHeight, QColor(*run.Back));
-    painter.setFont(run.Underline ? FUnderlined : FFont);
     painter.setPen(QColor(run.Fore));
-    painter.drawText(left, baseline, text);
+    if (run.ReplaceCode >= 1) {
+      painter.setFont(ReplacementFont(run.FontName));
+      painter.drawText(left, baseline, ReplacementText(run.ReplaceCode));
+    } else {
+      painter.setFont(run.Underline ? FUnderlined : FFont);
+      painter.drawText(left, baseline, text);
+    }
   }
   if (selection) {
     const size_t last = std::min(selection->second, line.Own.size());

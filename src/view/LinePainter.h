@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "text/Analysis.h"
+#include "text/ReplaceFont.h"
 
 class QPainter;
 
@@ -32,6 +33,8 @@ struct TLineStyle {
   bool IgnoreAccent = false;
   // Emphasised words, normalised.
   const std::vector<std::string>* AccentWords = nullptr;
+  // Glyph replacements; none when empty.
+  TReplaceFontList* ReplaceFonts = nullptr;
 };
 
 // One stored line with what drawing it needs of its neighbours.
@@ -48,12 +51,14 @@ struct TStyleRun {
   size_t Begin;
   size_t End;
   QRgb Fore;
-  std::optional<QRgb> Back;  // filled behind the text (emphasis)
+  std::optional<QRgb> Back;  // filled behind the text (emphasis, replaced glyphs)
   bool Underline = false;    // links and mail addresses
+  int32_t ReplaceCode = 0;   // a double-byte character drawn as this code instead
+  std::string FontName;      // the font face of the replacement (CP932)
 };
 
-// The runs that cover the own text, left to right. `analysis` classifies
-// the line unless effects are ignored.
+// The runs that cover the own text, left to right; a replaced character is a
+// run of its own. `analysis` classifies the line unless effects are ignored.
 std::vector<TStyleRun> StyleRuns(const TLineText& line, const TLineStyle& style,
                                  TAnalysis& analysis);
 
@@ -74,6 +79,10 @@ class TLinePainter {
   int Width(std::string_view text, size_t bytes) const;
 
  private:
+  QFont ReplacementFont(const std::string& name) const;
+  // The one or two bytes of a replacement code, high byte first.
+  static QString ReplacementText(int32_t code);
+
   QFont FFont;
   QFont FUnderlined;
   QFontMetrics FMetrics;

@@ -57,6 +57,7 @@ TQuokkaView::TQuokkaView(QWidget* parent)
   FStyle.Background = palette().color(QPalette::Base).rgba();
   FStyle.AccentBackColor = FStyle.Background;
   FStyle.AccentWords = &FAccentWords.Strings();
+  FStyle.ReplaceFonts = &FReplaceFonts;
   FBufferColor = FStyle.Background;
   FAccentWords.OnChange = [this](TNotifyStrings&) { NormalizeAccentWords(); };
   FMotionTimer.setInterval(FMotionInterval);

@@ -20,6 +20,7 @@
 
 #include "text/Analysis.h"
 #include "text/LightStrings.h"
+#include "text/ReplaceFont.h"
 #include "view/LinePainter.h"
 #include "view/Motion.h"
 #include "view/NotifyStrings.h"
@@ -194,6 +195,8 @@ class TQuokkaView : public QAbstractScrollArea {
   void SetIgnoreAccent(bool Value);
   // The emphasised words; every change normalises them and redraws.
   TNotifyStrings& AccentWords() { return FAccentWords; }
+  // Characters drawn in another glyph and font (loaded by the owner).
+  TReplaceFontList& ReplaceFonts() { return FReplaceFonts; }
 
   bool HalfScroll() const { return FHalfScroll; }
   void SetHalfScroll(bool Value) { FHalfScroll = Value; }
@@ -329,4 +332,5 @@ class TQuokkaView : public QAbstractScrollArea {
   int FMotionInterval = 500;
   int FPartialCount = 0;
   int FWritePos = 0;
+  TReplaceFontList FReplaceFonts;
 };
