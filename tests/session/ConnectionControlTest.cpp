@@ -1,0 +1,187 @@
+// Starting and ending telnet connections through the main window.
+#include <QTimer>
+#include <regex>
+
+#include "access/APConfig.h"
+#include "session/ConnectingFixture.h"
+#include "support/LoopbackPeer.h"
+#include "text/Codec.h"
+#include "text/LogMgr.h"
+
+namespace {
+
+// A loopback port on which nothing listens.
+quint16 ClosedPort() {
+  QTcpServer probe;
+  probe.listen(QHostAddress::LocalHost, 0);
+  return probe.serverPort();
+}
+
+class ConnectionControlTest : public ConnectingTest {
+ protected:
+  void ConnectToPeer() {
+    ASSERT_TRUE(peer.Listening());
+    SaveTelnetEntry("Peer", peer.Port());
+    Start();
+    Click("Connect1");
+    ASSERT_TRUE(WaitUntil([&] { return Status() == "接続しました"; }, kWaitMs));
+  }
+  std::string CallRecord() { return ReadDataFile("Phone.txt"); }
+
+  // Answers the entry editor once it is shown.
+  void WhenEditorShown(bool ok) {
+    QTimer::singleShot(0, [ok] {
+      auto* editor = qobject_cast<TAPConfigForm*>(QApplication::activeModalWidget());
+      ASSERT_NE(editor, nullptr);
+      if (ok)
+        editor->findChild<QPushButton*>("OKButton")->click();
+      else
+        editor->reject();
+    });
+  }
+
+  TLoopbackPeer peer;
+};
+
+TEST_F(ConnectionControlTest, AFailedAttemptReturnsToIdleAndShowsWhy) {
+  struct TCase {
+    std::string port;
+    QString status;
+  };
+  const TCase cases[] = {
+      {std::to_string(ClosedPort()), "Connection refused"},
+      {"port", "'port' is not a valid integer value"},
+  };
+  for (const TCase& c : cases) {
+    TAPData entry;
+    entry.HostName = "127.0.0.1";
+    entry.Port = c.port;
+    entry.Script = "[>]x'";
+    entry.LogName = "Lo";
+    SaveEntry("Closed", entry);
+    SetSetting("AccessList/Default", "Closed");
+    Start();
+    Click("Connect1");
+    ASSERT_TRUE(WaitForIdle()) << c.port;
+    EXPECT_EQ(Status(), c.status);
+    EXPECT_FALSE(Connected());
+    EXPECT_FALSE(Enabled("CancelButton"));
+    EXPECT_EQ(form->ConnectKind(), TWombatForm::kNoConnection);
+    EXPECT_EQ(form->windowTitle(), "Wombat");
+  }
+  EXPECT_FALSE(form->LogMgr().IsOpen());
+  EXPECT_EQ(CallRecord(), "");
+}
+
+TEST_F(ConnectionControlTest, AnEntryWithoutHostOrNeededIDOpensTheEditorInstead) {
+  TAPData entry;
+  entry.Script = "[>]$I'";
+  SaveEntry("Empty", entry);
+  SetSetting("AccessList/Default", "Empty");
+  Start();
+  WhenEditorShown(false);
+  Click("Connect1");
+  EXPECT_EQ(ui.messages, QStringList({"ホスト名／電話番号が設定されていません。",
+                                      "IDの入力が必要です。"}));
+  EXPECT_FALSE(Connected());
+}
+
+TEST_F(ConnectionControlTest, AScriptWithoutTheIDConnectsWithAnEmptyID) {
+  ASSERT_TRUE(peer.Listening());
+  SaveTelnetEntry("Peer", peer.Port(), "[>]$P'");
+  Start();
+  Click("Connect1");
+  ASSERT_TRUE(peer.WaitForConnections(1));
+  EXPECT_TRUE(ui.messages.isEmpty());
+  EXPECT_TRUE(Connected());
+  EXPECT_EQ(form->windowTitle(), "Wombat - Peer");
+  EXPECT_EQ(QApplication::applicationDisplayName(), "Peer");
+  EXPECT_EQ(form->LogMgr().FileName(),
+            "Lo" + QDate::currentDate().toString("yyMMdd").toStdString() + ".log");
+}
+
+TEST_F(ConnectionControlTest, DisconnectingAndClosingAskFirstAndWriteOneCallRecord) {
+  ConnectToPeer();
+  ui.confirmAnswers = {false, false, true};
+  Click("Disconnect1");
+  EXPECT_TRUE(Connected());
+  EXPECT_FALSE(form->close());
+  EXPECT_TRUE(form->isVisible());
+  EXPECT_TRUE(Connected());
+
+  // Alt+F4 closes through the same question.
+  Press(form.get(), Qt::Key_F4, Qt::AltModifier);
+  EXPECT_FALSE(form->isVisible());
+  EXPECT_EQ(ui.questions, QStringList(3, "回線を切断してよろしいですか？"));
+  EXPECT_FALSE(Connected());
+  EXPECT_TRUE(peer.WaitForClientClosed());
+  EXPECT_FALSE(form->LogMgr().IsOpen());
+  EXPECT_EQ(form->windowTitle(), "Wombat");
+
+  const std::regex record("Peer {26}\\d{4}\\.\\d\\d\\.\\d\\d\\(\\w+\\) \\d\\d:\\d\\d:\\d\\d" +
+                          Sjis("～") + "\\d\\d:\\d\\d:\\d\\d\r\n");
+  EXPECT_TRUE(std::regex_match(CallRecord(), record)) << CallRecord();
+}
+
+TEST_F(ConnectionControlTest, TheHostClosingEndsTheConnection) {
+  ConnectToPeer();
+  peer.Send("last words\r\n");
+  peer.CloseClient();
+  ASSERT_TRUE(WaitForIdle());
+  EXPECT_TRUE(ViewShows("TerminalView", "last words"));
+  EXPECT_EQ(Status(), "");
+  EXPECT_NE(CallRecord(), "");
+}
+
+TEST_F(ConnectionControlTest, ASilentHostIsConnectedAgainAfterTheSetTime) {
+  SetSetting("Settings/TimeOut", "1");
+  ConnectToPeer();
+  ASSERT_TRUE(peer.WaitForConnections(2, 4000));
+  EXPECT_TRUE(WaitUntil([&] { return Connected(); }, kWaitMs));
+  // The dropped connection has its call record line.
+  const std::string record = CallRecord();
+  EXPECT_EQ(std::count(record.begin(), record.end(), '\n'), 1) << record;
+}
+
+TEST_F(ConnectionControlTest, TheCommandLineAddressConnectsThroughTheEntryTemp) {
+  ASSERT_TRUE(peer.Listening());
+  Start({QString("telnet://127.0.0.1:%1/").arg(peer.Port())});
+  ASSERT_TRUE(peer.WaitForConnections(1));
+  EXPECT_EQ(form->SelectedEntry(), "Temp");
+  EXPECT_EQ(form->CurrentEntry().Port, std::to_string(peer.Port()));
+  EXPECT_EQ(form->windowTitle(), "Wombat - Temp");
+}
+
+TEST_F(ConnectionControlTest, AnAddressTypedIntoTempConnects) {
+  ASSERT_TRUE(peer.Listening());
+  TAPData temp;
+  temp.HostName = "127.0.0.1";
+  temp.Port = std::to_string(peer.Port());
+  SaveEntry("Temp", temp);
+  SaveEntry("Other", TAPData{});
+  SetSetting("AccessList/Default", "Other");
+  Start();
+  WhenEditorShown(true);
+  Get<QAction>("K2")->trigger();
+  ASSERT_TRUE(peer.WaitForConnections(1));
+  EXPECT_EQ(form->SelectedEntry(), "Temp");
+}
+
+TEST_F(ConnectionControlTest, BreakSendsTheTelnetBreakCommand) {
+  ConnectToPeer();
+  Get<QAction>("KB1")->trigger();
+  EXPECT_TRUE(WaitUntil([&] { return peer.Received() == "\xff\xf3"; }, kWaitMs));
+}
+
+TEST_F(ConnectionControlTest, TheReconnectTimeTakesOnlyWholeNumbersFromZeroUp) {
+  Start();
+  ui.inputs = {"abc", "-5", "45"};
+  Get<QAction>("ChangeTimeOut")->trigger();
+  EXPECT_EQ(form->ReconnectTimeOut(), 45);
+  EXPECT_EQ(ui.questions.size(), 3);
+  ui.inputs = {""};
+  Get<QAction>("ChangeTimeOut")->trigger();
+  EXPECT_EQ(form->ReconnectTimeOut(), 45);
+}
+
+}  // namespace

@@ -1,0 +1,126 @@
+// The input line, its history, the function keys and the clipboard commands.
+#include <QTimer>
+#include <QToolButton>
+
+#include "access/FuncConfig.h"
+#include "session/ConnectingFixture.h"
+
+namespace {
+
+class InputLineTest : public ConnectingTest {
+ protected:
+  void WriteFuncKeys(const std::string& text) {
+    QFile file(home.DataFile("FuncKey.txt"));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(text.data(), static_cast<qint64>(text.size()));
+  }
+  QComboBox* Input() { return Get<QComboBox>("InputEdit"); }
+  QToolButton* Button(int number) {
+    return Get<QToolButton>(QString("SpeedButton%1").arg(number).toLatin1().constData());
+  }
+  QStringList Captions() {
+    QStringList captions;
+    for (int number = 1; number <= 12; ++number) captions << Button(number)->text();
+    return captions;
+  }
+  QStringList History() {
+    QStringList lines;
+    for (int i = 0; i < Input()->count(); ++i) lines << Input()->itemText(i);
+    return lines;
+  }
+  static QStringList Numbered(const QString& prefix, int first, int last) {
+    QStringList texts;
+    for (int i = first; i <= last; ++i) texts << prefix + QString::number(i);
+    return texts;
+  }
+};
+
+TEST_F(InputLineTest, TheHistoryKeepsTheTwentyNewestLinesNewestFirst) {
+  Start();
+  Enter("");
+  EXPECT_EQ(History(), QStringList({""}));
+  for (const QString& line : Numbered("line", 1, 25)) Enter(line);
+  QStringList newestFirst = Numbered("line", 6, 25);
+  std::reverse(newestFirst.begin(), newestFirst.end());
+  EXPECT_EQ(History(), newestFirst);
+  EXPECT_EQ(Input()->currentText(), "");
+}
+
+TEST_F(InputLineTest, AShortKeyFileIsPaddedAndSavedWithThirtySixTexts) {
+  WriteFuncKeys("k1\r\nk2\r\nk3\r\nk4\r\nk5\r\nk6\r\nk7\r\nk8\r\nk9\r\nk10\r\n");
+  Start();
+  EXPECT_EQ(Captions(), Numbered("k", 1, 10) + QStringList({"", ""}));
+  form.reset();
+  std::string expected = "k1\r\nk2\r\nk3\r\nk4\r\nk5\r\nk6\r\nk7\r\nk8\r\nk9\r\nk10\r\n";
+  for (int i = 10; i < 36; ++i) expected += "\r\n";
+  EXPECT_EQ(ReadDataFile("FuncKey.txt"), expected);
+}
+
+TEST_F(InputLineTest, ShiftAndCtrlChooseTheBankOfCaptionsAndInsertedTexts) {
+  std::string file;
+  for (const QString& text : Numbered("p", 1, 12) + Numbered("s", 1, 12) + Numbered("c", 1, 12))
+    file += text.toStdString() + "\r\n";
+  WriteFuncKeys(file);
+  Start();
+  Press(Input(), Qt::Key_Control, Qt::ControlModifier);
+  EXPECT_EQ(Captions(), Numbered("c", 1, 12));
+  Release(Input(), Qt::Key_Control, Qt::NoModifier);
+  EXPECT_EQ(Captions(), Numbered("p", 1, 12));
+
+  // The text replaces the selection at the caret.
+  Input()->setEditText("<>");
+  Input()->lineEdit()->setSelection(1, 0);
+  Press(Input(), Qt::Key_F3, Qt::ShiftModifier);
+  EXPECT_EQ(Input()->currentText(), "<s3>");
+  Press(Input(), Qt::Key_F3, Qt::ShiftModifier | Qt::ControlModifier);
+  EXPECT_EQ(Input()->currentText(), "<s3p3>");
+  Release(Input(), Qt::Key_Shift, Qt::ControlModifier);
+  Release(Input(), Qt::Key_Control, Qt::NoModifier);
+  Button(12)->click();
+  EXPECT_EQ(Input()->currentText(), "<s3p3p12>");
+}
+
+TEST_F(InputLineTest, TheButtonsFillTheBarTheFirstOnesOnePixelWider) {
+  Start();
+  for (int width : {530, 541}) {
+    form->resize(width, 551);
+    QApplication::processEvents();
+    const QRect area = Get<QWidget>("FunctionPanel")->contentsRect();
+    int left = area.left();
+    for (int number = 1; number <= 12; ++number) {
+      const QRect place = Button(number)->geometry();
+      const int expectedWidth = area.width() / 12 + (number <= area.width() % 12 ? 1 : 0);
+      EXPECT_EQ(place, QRect(left, area.top(), expectedWidth, area.height())) << number;
+      left += expectedWidth;
+    }
+  }
+}
+
+TEST_F(InputLineTest, TheFunctionKeyDialogChangesTextsAndBarOnlyOnOK) {
+  Start();
+  for (bool ok : {false, true}) {
+    QTimer::singleShot(0, [ok] {
+      auto* dialog = qobject_cast<TFuncConfigForm*>(QApplication::activeModalWidget());
+      ASSERT_NE(dialog, nullptr);
+      dialog->Edit->setText("hello");
+      dialog->Button3->click();
+      dialog->FuncVisible->setChecked(false);
+      (ok ? dialog->OK : dialog->Cancel)->click();
+    });
+    Get<QAction>("KF1")->trigger();
+    EXPECT_EQ(Button(1)->text(), ok ? "hello" : "") << ok;
+    EXPECT_EQ(Get<QWidget>("FunctionPanel")->isHidden(), ok) << ok;
+  }
+  EXPECT_EQ(form->FunctionKeyTexts().front(), "hello");
+}
+
+TEST_F(InputLineTest, PasteInsertsTheClipboardIntoTheInputLine) {
+  Start();
+  QGuiApplication::clipboard()->setText("pasted");
+  Input()->setEditText("<>");
+  Input()->lineEdit()->setCursorPosition(1);
+  Get<QAction>("Paste2")->trigger();
+  EXPECT_EQ(Input()->currentText(), "<pasted>");
+}
+
+}  // namespace

@@ -1,0 +1,107 @@
+// The receive road and the login script against a TCP peer on loopback.
+#include "session/ConnectingFixture.h"
+#include "support/LoopbackPeer.h"
+
+namespace {
+
+class ReceiveRoadTest : public ConnectingTest {
+ protected:
+  // Starts the window on an entry for the peer and waits for the connection.
+  void Connect(const std::string& script = "") {
+    ASSERT_TRUE(peer.Listening());
+    SaveTelnetEntry("Peer", peer.Port(), script, "guest", "secret");
+    Start();
+    Click("Connect1");
+    ASSERT_TRUE(peer.WaitForConnections(1));
+    ASSERT_TRUE(WaitUntil([&] { return Status() == "接続しました"; }, kWaitMs));
+  }
+  bool WaitForReceived(const std::string& text) {
+    return WaitUntil([&] { return peer.Received() == text; }, kWaitMs);
+  }
+
+  TLoopbackPeer peer;
+};
+
+TEST_F(ReceiveRoadTest, OnlyCarriageReturnsEndLinesInBothViewsAndTheLog) {
+  Connect();
+  peer.Send("abc\r\nde");
+  ASSERT_TRUE(WaitForLine("de"));
+  const std::vector<std::string> partial = {"abc", "de"};
+  EXPECT_EQ(Lines(View("TerminalView")), partial);
+  EXPECT_EQ(Lines(View("LogView")), partial);
+
+  // The partial line is completed; LF CR, a lone LF and CR CR follow.
+  peer.Send("f\r\ng\n\rh\ni\r\r");
+  ASSERT_TRUE(WaitForLine("hi"));
+  const std::vector<std::string> lines = {"abc", "def", "g", "hi", ""};
+  EXPECT_EQ(Lines(View("TerminalView")), lines);
+  EXPECT_EQ(Lines(View("LogView")), lines);
+  EXPECT_EQ(TodaysLog(), "abc\r\ndef\r\ng\r\nhi\r\n\r\n");
+
+  // LF alone adds nothing and shows no partial line.
+  peer.Send("\n\n");
+  RunEventsFor(100);
+  EXPECT_EQ(Lines(View("TerminalView")), lines);
+}
+
+TEST_F(ReceiveRoadTest, APromptEndingABlockIsAnsweredBeforeItIsShown) {
+  Connect("[login:]*$I'");
+  form->Pauses.PerStar = 300;
+  peer.Send("Welcome\r\nlogin:");
+  // The step pauses before sending: the prompt is not shown yet.
+  ASSERT_TRUE(WaitUntil([&] { return form->Paused(); }, kWaitMs));
+  EXPECT_FALSE(ViewShows("TerminalView", "Welcome"));
+  EXPECT_FALSE(ViewShows("TerminalView", "login:"));
+  ASSERT_TRUE(WaitForReceived("guest\r"));
+  ASSERT_TRUE(WaitForLine("login:"));
+  // The script has ended.
+  EXPECT_FALSE(Enabled("CancelButton"));
+}
+
+TEST_F(ReceiveRoadTest, OneBlockAnswersOnePairAndTheNextWaitsForItsOwnBlock) {
+  Connect("[A>]one'[B>]two'[C>]three'");
+  EXPECT_TRUE(Enabled("CancelButton"));
+  peer.Send("A> B>");
+  ASSERT_TRUE(WaitForReceived("one\r"));
+  RunEventsFor(100);
+  EXPECT_EQ(peer.Received(), "one\r");
+
+  peer.Send("B>");
+  ASSERT_TRUE(WaitForReceived("one\rtwo\r"));
+  Click("CancelButton");
+  EXPECT_FALSE(Enabled("CancelButton"));
+  peer.Send("C>");
+  RunEventsFor(100);
+  EXPECT_EQ(peer.Received(), "one\rtwo\r");
+}
+
+TEST_F(ReceiveRoadTest, TheFirstStepWaitsForThePauseAndHoldsBackWhatArrives) {
+  ASSERT_TRUE(peer.Listening());
+  SaveTelnetEntry("Peer", peer.Port(), "hi'");
+  Start();
+  form->Pauses.AfterConnect = 300;
+  Click("Connect1");
+  ASSERT_TRUE(peer.WaitForConnections(1));
+  ASSERT_TRUE(WaitUntil([&] { return form->Paused(); }, kWaitMs));
+  peer.Send("early\r\n");
+  RunEventsFor(50);
+  Enter("typed");
+  // Nothing is shown and nothing sent while the pause runs.
+  EXPECT_FALSE(ViewShows("TerminalView", "early"));
+  EXPECT_EQ(peer.Received(), "");
+  ASSERT_TRUE(WaitForLine("early"));
+  ASSERT_TRUE(WaitForReceived("hi\rtyped\r"));
+}
+
+TEST_F(ReceiveRoadTest, EnterSendsTheLineWithACarriageReturnAndPasteSendsEveryLine) {
+  Connect();
+  Enter("hello");
+  Enter("");
+  ASSERT_TRUE(WaitForReceived("hello\r\r"));
+
+  QGuiApplication::clipboard()->setText("one\r\ntwo\nthree");
+  Get<QAction>("Paste1")->trigger();
+  ASSERT_TRUE(WaitForReceived("hello\r\rone\rtwo\rthree"));
+}
+
+}  // namespace
