@@ -7,6 +7,11 @@ TLoopbackPeer::TLoopbackPeer(const QHostAddress& Address) {
   FServer.listen(Address, 0);
 }
 
+TLoopbackPeer::~TLoopbackPeer() {
+  // The server deletes its connections, which report their end while half destroyed.
+  for (QTcpSocket* client : FServer.findChildren<QTcpSocket*>()) client->disconnect();
+}
+
 void TLoopbackPeer::Accept() {
   while (QTcpSocket* client = FServer.nextPendingConnection()) {
     ++FConnections;

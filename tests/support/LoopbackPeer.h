@@ -13,6 +13,9 @@ class TLoopbackPeer {
  public:
   // Listens on Address at a free port; Listening() tells whether that worked.
   explicit TLoopbackPeer(const QHostAddress& Address = QHostAddress::LocalHost);
+  ~TLoopbackPeer();
+  TLoopbackPeer(const TLoopbackPeer&) = delete;
+  TLoopbackPeer& operator=(const TLoopbackPeer&) = delete;
 
   bool Listening() const { return FServer.isListening(); }
   quint16 Port() const { return FServer.serverPort(); }
