@@ -9,8 +9,8 @@
 
 void TWombatForm::WireScript() {
   FScript.Send = [this](const std::string& text) { SendToHost(text); };
-  // The engine asks for one second per "*"; the window decides how to wait.
-  FScript.Pause = [this](int milliseconds) { PauseMainThread(milliseconds); };
+  // The engine asks for one second per "*"; the window's setting decides.
+  FScript.Pause = [this](int) { Pause(Pauses.PerStar); };
   Wire(CancelButton, [this] { CancelButtonClick(); });
 }
 

@@ -8,7 +8,7 @@ int main(int argc, char** argv) {
   QApplication::setOrganizationName("Zeb");
   QApplication::setApplicationName("Wombat");
   QApplication::setApplicationDisplayName("Wombat");
-  TWombatForm form;
+  TWombatForm form(QApplication::arguments().mid(1));
   form.show();
   return QApplication::exec();
 }
