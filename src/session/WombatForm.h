@@ -6,10 +6,10 @@
 // handlers live in one source file per concern (WombatForm*.cpp).
 
 #include <QMainWindow>
+#include <QPointer>
 #include <QSet>
 #include <QString>
 #include <QStringList>
-#include <QPointer>
 #include <array>
 #include <functional>
 #include <memory>

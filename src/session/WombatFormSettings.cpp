@@ -66,7 +66,8 @@ const TViewColor kViewColors[] = {
 };
 
 QColor ReadColor(TGenRegist& reg, const QString& ident, const QColor& defaultValue) {
-  return ColorFromTColor(reg.ReadIntegerData(kWombatKey, kTerminal, ident, TColorFromColor(defaultValue)));
+  return ColorFromTColor(
+      reg.ReadIntegerData(kWombatKey, kTerminal, ident, TColorFromColor(defaultValue)));
 }
 
 void WriteColor(TGenRegist& reg, const QString& ident, const QColor& value) {
@@ -186,15 +187,18 @@ void TWombatForm::LoadViewSettings(TGenRegist& reg) {
 void TWombatForm::LoadViewLook(TGenRegist& reg, TQuokkaView& view, const TQuokkaView& defaults) {
   for (const TViewColor& color : kViewColors)
     (view.*color.set)(ReadColor(reg, color.ident, (defaults.*color.get)()));
-  view.SetIgnoreAccent(reg.ReadBoolData(kWombatKey, kTerminal, "IgnoreAccent", defaults.IgnoreAccent()));
-  view.SetIgnoreMotion(reg.ReadBoolData(kWombatKey, kTerminal, "IgnoreMotion", defaults.IgnoreMotion()));
+  view.SetIgnoreAccent(
+      reg.ReadBoolData(kWombatKey, kTerminal, "IgnoreAccent", defaults.IgnoreAccent()));
+  view.SetIgnoreMotion(
+      reg.ReadBoolData(kWombatKey, kTerminal, "IgnoreMotion", defaults.IgnoreMotion()));
   view.SetMotionInterval(
       reg.ReadIntegerData(kWombatKey, kTerminal, "MotionInterval", defaults.MotionInterval()));
 }
 
 void TWombatForm::LoadInputFont(TGenRegist& reg) {
   TFontData font;
-  reg.ReadTFontData(kWombatKey, kMainWindow, "InputBox", {InputEdit->font(), FInputFontColor}, font);
+  reg.ReadTFontData(kWombatKey, kMainWindow, "InputBox", {InputEdit->font(), FInputFontColor},
+                    font);
   FInputFontColor = font.Color;
   InputEdit->setFont(font.Font);
   QPalette palette = InputEdit->palette();
@@ -207,8 +211,8 @@ void TWombatForm::LoadInputFont(TGenRegist& reg) {
 void TWombatForm::LoadAccentWords(TGenRegist& reg) {
   const int count = reg.ReadIntegerData(kWombatKey, kTerminal, "AccentNumber", 0);
   for (int i = 1; i <= count; ++i) {
-    const std::string word =
-        NormalizeText(FromQString(ReadString(reg, kTerminal, QString("Accent%1").arg(i), QString())));
+    const std::string word = NormalizeText(
+        FromQString(ReadString(reg, kTerminal, QString("Accent%1").arg(i), QString())));
     if (word.empty()) continue;
     TerminalView->AccentWords().Add(word);
     LogView->AccentWords().Add(word);
@@ -216,7 +220,8 @@ void TWombatForm::LoadAccentWords(TGenRegist& reg) {
 }
 
 void TWombatForm::LoadReplaceFonts() {
-  TerminalView->ReplaceFonts().LoadFromFile(QDir(ProgramFolder()).filePath("Replace.txt").toStdString());
+  TerminalView->ReplaceFonts().LoadFromFile(
+      QDir(ProgramFolder()).filePath("Replace.txt").toStdString());
 }
 
 void TWombatForm::SaveSettings() {

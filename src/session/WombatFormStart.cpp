@@ -93,7 +93,9 @@ TWombatForm::TWombatForm(QWidget* parent)
   UpdateSiblingCommand();
 }
 
-TWombatForm::~TWombatForm() { FormDestroy(); }
+TWombatForm::~TWombatForm() {
+  FormDestroy();
+}
 
 void TWombatForm::BuildControls() {
   setWindowTitle("Wombat");
@@ -201,10 +203,10 @@ TQuokkaView* TWombatForm::BuildView(const char* name, int maxLineCount, int maxC
   view->SetMaxLineCount(maxLineCount);
   view->SetMaxChar(maxChar);
   view->SetAutoScroll(autoScroll);
-  for (auto setColor : {&TQuokkaView::SetAddressColor, &TQuokkaView::SetMailAddressColor,
-                        &TQuokkaView::SetPageColor, &TQuokkaView::SetUserColor,
-                        &TQuokkaView::SetHandleColor, &TQuokkaView::SetConvColor,
-                        &TQuokkaView::SetAccentColor})
+  for (auto setColor :
+       {&TQuokkaView::SetAddressColor, &TQuokkaView::SetMailAddressColor,
+        &TQuokkaView::SetPageColor, &TQuokkaView::SetUserColor, &TQuokkaView::SetHandleColor,
+        &TQuokkaView::SetConvColor, &TQuokkaView::SetAccentColor})
     (view->*setColor)(ColorFromTColor(clBlack));
   view->SetAccentBackColor(ColorFromTColor(clWindow));
   view->SetColor(ColorFromTColor(clWindow));
@@ -372,17 +374,23 @@ void TWombatForm::closeEvent(QCloseEvent* event) {
   event->setAccepted(FormCloseQuery());
 }
 
-void TWombatForm::FormShow() { FShown = true; }
+void TWombatForm::FormShow() {
+  FShown = true;
+}
 
 // The window closes only when no connection is up.
-bool TWombatForm::FormCloseQuery() { return !Disconnect1->isEnabled(); }
+bool TWombatForm::FormCloseQuery() {
+  return !Disconnect1->isEnabled();
+}
 
 void TWombatForm::FormDestroy() {
   SaveSettings();
   FLogMgr->Close();
 }
 
-void TWombatForm::Exit1Click() { close(); }
+void TWombatForm::Exit1Click() {
+  close();
+}
 
 void TWombatForm::Help1Click() {
   if (!FHelpForm) {

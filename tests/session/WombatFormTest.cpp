@@ -1,5 +1,3 @@
-#include "session/WombatForm.h"
-
 #include <gtest/gtest.h>
 
 #include <QAction>
@@ -16,6 +14,7 @@
 #include "access/APConfig.h"
 #include "access/FolderSelect.h"
 #include "access/SoundEdit.h"
+#include "session/WombatForm.h"
 #include "support/ScriptedUi.h"
 #include "support/TempHome.h"
 #include "text/Codec.h"
@@ -61,7 +60,9 @@ class WombatFormTest : public testing::Test {
     ASSERT_TRUE(accessPoint.Save(name, entry));
   }
 
-  static QString Stored(const QString& path) { return QSettings("Zeb", "Wombat").value(path).toString(); }
+  static QString Stored(const QString& path) {
+    return QSettings("Zeb", "Wombat").value(path).toString();
+  }
 
   TTempHome home;
   TScriptedUi ui;
@@ -70,9 +71,8 @@ class WombatFormTest : public testing::Test {
 
 TEST_F(WombatFormTest, FirstStartCreatesTheDefaultEntriesAndUsesTheDefaultBounds) {
   Start();
-  EXPECT_EQ(form->EntryNames(),
-            QStringList({"NIFTY(Road2)", "NIFTY(Road5)", "NIFTY(Road7)", "NIFTY(Telnet)", "Temp",
-                         "Tern(Telnet)"}));
+  EXPECT_EQ(form->EntryNames(), QStringList({"NIFTY(Road2)", "NIFTY(Road5)", "NIFTY(Road7)",
+                                             "NIFTY(Telnet)", "Temp", "Tern(Telnet)"}));
   EXPECT_EQ(form->SelectedEntry(), "NIFTY(Road2)");
   EXPECT_EQ(form->CurrentEntry().Script, Sjis("**@P'[*]C NIF'[>]SVC'[>]$I'[>]$P'; ⇒Road2"));
   EXPECT_EQ(form->pos(), QPoint(200, 200));
@@ -97,12 +97,12 @@ TEST_F(WombatFormTest, FirstStartCreatesTheDefaultEntriesAndUsesTheDefaultBounds
 
 TEST_F(WombatFormTest, CommandsWithoutAHandlerStayDisabled) {
   Start();
-  for (const char* command : {"Add2", "Edit2", "Delete2", "Edit1", "KS1", "KL1", "Logging",
-                              "Help1", "Version2", "Exit1"})
+  for (const char* command :
+       {"Add2", "Edit2", "Delete2", "Edit1", "KS1", "KL1", "Logging", "Help1", "Version2", "Exit1"})
     EXPECT_TRUE(Enabled(command)) << command;
-  for (const char* command : {"Connect2", "K2", "Disconnect2", "KB1", "KI1", "ExecQuokka", "A1",
-                              "KF1", "ChangeTimeOut", "Copy1", "Paste1", "Jump1", "ScrollUp1",
-                              "Disconnect1", "CancelButton", "SpeedButton1"})
+  for (const char* command :
+       {"Connect2", "K2", "Disconnect2", "KB1", "KI1", "ExecQuokka", "A1", "KF1", "ChangeTimeOut",
+        "Copy1", "Paste1", "Jump1", "ScrollUp1", "Disconnect1", "CancelButton", "SpeedButton1"})
     EXPECT_FALSE(Enabled(command)) << command;
   EXPECT_EQ(Get<QAction>("A1")->shortcut(), QKeySequence(Qt::ALT | Qt::Key_Return));
   EXPECT_EQ(Get<QAction>("Delete2")->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_R));
@@ -128,7 +128,9 @@ TEST_F(WombatFormTest, FirstStartSavesTheDefaultsOfTheProgramFolder) {
 TEST_F(WombatFormTest, TheEntryOfTheLastSessionIsSelectedAndItsSerialPortShownShort) {
   TAPData modem;
   modem.HostName = "03-1234-5678";
-  modem.Port = "COM21ATZ\x1f\x1f\x1f" "115200\x1f";
+  modem.Port =
+      "COM21ATZ\x1f\x1f\x1f"
+      "115200\x1f";
   SaveEntry("Modem", modem);
   SaveEntry("Another", TAPData{});
   QSettings("Zeb", "Wombat").setValue("AccessList/Default", "Modem");
