@@ -384,7 +384,11 @@ bool TWombatForm::FormCloseQuery() {
 }
 
 void TWombatForm::FormDestroy() {
-  SaveSettings();
+  try {
+    SaveSettings();
+  } catch (const ERegistryException& error) {
+    PlatformUi().ShowMessage(QString::fromStdString(error.what()));
+  }
   FLogMgr->Close();
 }
 

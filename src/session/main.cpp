@@ -3,13 +3,19 @@
 
 #include "session/WombatForm.h"
 #include "view/Fonts.h"
+#include "view/PlatformUi.h"
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
   QApplication::setOrganizationName("Zeb");
   QApplication::setApplicationName("Wombat");
   RegisterFontSubstitutions();
-  TWombatForm form;
-  form.show();
-  return QApplication::exec();
+  try {
+    TWombatForm form;
+    form.show();
+    return QApplication::exec();
+  } catch (const ERegistryException& error) {
+    PlatformUi().ShowMessage(QString::fromStdString(error.what()));
+    return 1;
+  }
 }

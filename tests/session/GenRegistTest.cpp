@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <QDir>
 #include <QGuiApplication>
 #include <QPalette>
 #include <QSettings>
@@ -156,6 +157,13 @@ TEST_F(GenRegistTest, ColoursKeepTheirStoredValues) {
   EXPECT_EQ(ColorFromTColor(clRed), QColor(255, 0, 0));
   EXPECT_EQ(ColorFromTColor(clPurple), QColor(128, 0, 128));
   EXPECT_EQ(ColorFromTColor(clWindow), QGuiApplication::palette().color(QPalette::Base));
+}
+
+TEST_F(GenRegistTest, AStoreThatCannotBeWrittenOrReadRaisesTheRegistryError) {
+  // A folder where the settings file should be cannot be written or read.
+  QDir().mkpath(home.SettingsFolder() + "/Zeb/Wombat.conf");
+  EXPECT_THROW(reg.WriteIntegerData(kWombatKey, kSection, "Value", 1), ERegistryException);
+  EXPECT_THROW(reg.ReadIntegerData(kWombatKey, kSection, "Value", 1), ERegistryException);
 }
 
 }  // namespace

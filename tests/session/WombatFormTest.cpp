@@ -252,4 +252,13 @@ TEST_F(WombatFormTest, FolderAndSoundDialogsChangeTheSettingsOnlyOnOk) {
   EXPECT_EQ(form->DisconnectSound(), home.DataFile("Discon.wav"));
 }
 
+TEST_F(WombatFormTest, SettingsThatCannotBeSavedAreReportedAtExit) {
+  Start();
+  const QString file = home.SettingsFolder() + "/Zeb/Wombat.conf";
+  ASSERT_TRUE(QFile::remove(file));
+  QDir().mkpath(file);
+  Stop();
+  EXPECT_EQ(ui.messages.size(), 1);
+}
+
 }  // namespace
