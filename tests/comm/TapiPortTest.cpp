@@ -1,19 +1,20 @@
 // The port threads on a pseudo-terminal: received text, writes, the end of
 // the peer, and stopping.
+#include <QtCore/qtestsupport_core.h>
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <unistd.h>
 
 #include <vector>
 
-#include "TapiTestSupport.h"
 #include "comm/TapiPort.h"
+#include "support/FakeModem.h"
 
 namespace {
 
 class TapiPortTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    ASSERT_GE(Pty.Port, 0);
     Port.OnReceiveData = [this](const char* buffer, std::uint16_t length) {
       EXPECT_EQ(buffer[length], '\0');
       Blocks.emplace_back(buffer, length);
@@ -24,14 +25,18 @@ class TapiPortTest : public ::testing::Test {
       Events += "hangup;";
     };
   }
-  void Start() { ASSERT_TRUE(Port.StartComm(Pty.TakePort())); }
+  void Start() {
+    const int port = ::open(Line.SlavePath().c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+    ASSERT_GE(port, 0);
+    ASSERT_TRUE(Port.StartComm(port));
+  }
   std::string Received() const {
     std::string all;
     for (const std::string& block : Blocks) all += block;
     return all;
   }
 
-  TPtyPair Pty;
+  TPseudoTerminal Line;
   TTapiPort Port;
   std::vector<std::string> Blocks;
   std::string Events;
@@ -39,8 +44,8 @@ class TapiPortTest : public ::testing::Test {
 
 TEST_F(TapiPortTest, ReceivedTextLosesLineFeedsAndNuls) {
   Start();
-  Pty.Send(std::string("AB\r\n\0C", 6));
-  ASSERT_TRUE(WaitUntil([this] { return Received().size() >= 4; }));
+  Line.Write(std::string_view("AB\r\n\0C", 6));
+  ASSERT_TRUE(QTest::qWaitFor([this] { return Received().size() >= 4; }));
   EXPECT_EQ(Received(), "AB\rC");
 }
 
@@ -48,8 +53,8 @@ TEST_F(TapiPortTest, LongBurstArrivesWholeInBlocksOfAtMost2048Bytes) {
   Start();
   std::string burst;
   for (int i = 0; i < 5000; ++i) burst += static_cast<char>('A' + i % 26);
-  Pty.Send(burst);
-  ASSERT_TRUE(WaitUntil([&] { return Received().size() >= burst.size(); }));
+  Line.Write(burst);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return Received().size() >= burst.size(); }));
   EXPECT_EQ(Received(), burst);
   EXPECT_GE(Blocks.size(), 3u);
   for (const std::string& block : Blocks) EXPECT_LE(block.size(), 2048u);
@@ -59,7 +64,7 @@ TEST_F(TapiPortTest, WritesRightAfterStartReachThePeerInOrder) {
   Start();
   EXPECT_TRUE(Port.Write("hello ", 6));
   EXPECT_TRUE(Port.Write("world\r", 6));
-  EXPECT_EQ(Pty.Receive(12), "hello world\r");
+  EXPECT_EQ(Line.ReadAvailable(), "hello world\r");
 }
 
 TEST_F(TapiPortTest, WithoutPortWriteFailsAndBreakDoesNothing) {
@@ -70,7 +75,7 @@ TEST_F(TapiPortTest, WithoutPortWriteFailsAndBreakDoesNothing) {
   EXPECT_FALSE(Port.PortAttached());
   EXPECT_FALSE(Port.Write("x", 1));
   Port.SendBreak();
-  EXPECT_EQ(Pty.Receive(1, 100), "");
+  EXPECT_EQ(Line.ReadAvailable(100), "");
 }
 
 TEST_F(TapiPortTest, RefusesADescriptorThatIsNoCharacterDevice) {
@@ -90,12 +95,12 @@ TEST_F(TapiPortTest, RefusesADescriptorThatIsNoCharacterDevice) {
 
 TEST_F(TapiPortTest, VanishedPeerGivesOneHangupRequest) {
   Start();
-  Pty.Send("bye\r");
-  ASSERT_TRUE(WaitUntil([this] { return !Blocks.empty(); }));
-  Pty.ClosePeer();
-  ASSERT_TRUE(WaitUntil([this] { return Events.find("hangup;") != std::string::npos; }));
+  Line.Write("bye\r");
+  ASSERT_TRUE(QTest::qWaitFor([this] { return !Blocks.empty(); }));
+  Line.Close();
+  ASSERT_TRUE(QTest::qWaitFor([this] { return Events.find("hangup;") != std::string::npos; }));
   EXPECT_TRUE(Port.Write("x", 1));  // the write thread fails on its own
-  ProcessEventsFor(400);
+  QTest::qWait(400);
   EXPECT_EQ(Events, "data;hangup;");
   EXPECT_EQ(Received(), "bye\r");
 }
@@ -106,18 +111,18 @@ TEST_F(TapiPortTest, StopWhileAWriteIsPendingEndsWithoutHangupRequest) {
   for (int i = 0; i < 16; ++i) ASSERT_TRUE(Port.Write(block.data(), 65535));
   QThread::msleep(100);  // the peer reads nothing, so the write thread waits
   Port.StopComm();
-  ProcessEventsFor(300);
+  QTest::qWait(300);
   EXPECT_EQ(Events, "");
   EXPECT_FALSE(Port.PortAttached());
 }
 
 TEST_F(TapiPortTest, EventsOfAStoppedAttachAreDropped) {
   Start();
-  Pty.Send("late");
-  Pty.ClosePeer();
+  Line.Write("late");
+  Line.Close();
   QThread::msleep(500);  // the read thread posts the text and the hang-up meanwhile
   Port.StopComm();
-  ProcessEventsFor(200);
+  QTest::qWait(200);
   EXPECT_EQ(Events, "");
 }
 

@@ -1,13 +1,14 @@
 // The telephony terminal: modem lines, address translation with the dialing
 // location, direct ports and the dialing-properties hook.
-#include "comm/TapiTerm.h"
-
+#include <QtCore/qtestsupport_core.h>
 #include <gtest/gtest.h>
 
 #include <QDir>
 #include <QFile>
 
 #include "TapiTestSupport.h"
+#include "comm/TapiTerm.h"
+#include "support/FakeModem.h"
 #include "text/Codec.h"
 #include "text/QtCodec.h"
 
@@ -16,6 +17,7 @@ namespace {
 struct TListedLine {
   QString Name;
   QString Device;
+  QString Init = {};
 };
 
 void ListLines(const std::vector<TListedLine>& lines) {
@@ -26,6 +28,7 @@ void ListLines(const std::vector<TListedLine>& lines) {
     settings.setArrayIndex(i);
     settings.setValue("Name", lines[i].Name);
     settings.setValue("Device", lines[i].Device);
+    if (!lines[i].Init.isEmpty()) settings.setValue("Init", lines[i].Init);
   }
   settings.endArray();
 }
@@ -87,7 +90,7 @@ TEST_F(TapiTermTest, ListsUsableLinesInIdentifierOrder) {
   }
   terminal->SetPhoneNumber("12345678");
   terminal->MakeCall();
-  ProcessEventsFor(50);
+  QTest::qWait(50);
   EXPECT_EQ(Events, "") << "no line, no call";
 }
 
@@ -104,8 +107,14 @@ TEST_F(TapiTermTest, TranslatesTheAddressWithTheDialingLocation) {
   pulseBehindExchange.PulseDialing = true;
   const TCase cases[] = {
       {"same area", tokyo, "81", "3", "12345678", "+81 (3) 12345678", "T12345678", "12345678"},
-      {"codes of the location", {"44", "20", "0", "00", "", false}, "", "", "12345678",
-       "+44 (20) 12345678", "T12345678", "12345678"},
+      {"codes of the location",
+       {"44", "20", "0", "00", "", false},
+       "",
+       "",
+       "12345678",
+       "+44 (20) 12345678",
+       "T12345678",
+       "12345678"},
       {"other area", tokyo, "81", "6", "1234-5678", "+81 (6) 1234-5678", "T0612345678",
        "0612345678"},
       {"other country", tokyo, "1", "212", "555 1234", "+1 (212) 555 1234", "T01012125551234",
@@ -126,8 +135,8 @@ TEST_F(TapiTermTest, TranslatesTheAddressWithTheDialingLocation) {
 }
 
 TEST_F(TapiTermTest, AnUntranslatableAddressKeepsThePreviousTextButIsNotDialled) {
-  TPtyPair modem;
-  ListLines({{"Modem", ToQString(modem.PortPath)}});
+  TPseudoTerminal modem;
+  ListLines({{"Modem", QString::fromStdString(modem.SlavePath())}});
   auto terminal = MakeTerminal();
   terminal->SetModemName("Modem");
   terminal->SetPhoneNumber("12345678");
@@ -136,7 +145,7 @@ TEST_F(TapiTermTest, AnUntranslatableAddressKeepsThePreviousTextButIsNotDialled)
   EXPECT_EQ(terminal->DisplayableAddress(), "12345678");
   terminal->MakeCall();
   EXPECT_EQ(Events, "接続できませんでした;");
-  EXPECT_EQ(modem.Receive(1, 100), "");
+  EXPECT_EQ(modem.ReadAvailable(100), "");
 }
 
 TEST_F(TapiTermTest, TranslateDialogLetsTheHookEditTheLocation) {
@@ -156,9 +165,9 @@ TEST_F(TapiTermTest, TranslateDialogLetsTheHookEditTheLocation) {
 }
 
 TEST_F(TapiTermTest, ANumberNamingAPortOpensItDirectlyWithoutConnectEvent) {
-  TPtyPair port;
+  TPseudoTerminal port;
   ListLines({{"Modem", "/dev/null"}});
-  QSettings("Zeb", "Wombat").setValue("Comm/COM2", ToQString(port.PortPath));
+  QSettings("Zeb", "Wombat").setValue("Comm/COM2", QString::fromStdString(port.SlavePath()));
   auto terminal = MakeTerminal();
   std::string received;
   terminal->OnReceiveData = [&received](const char* buffer, std::uint16_t length) {
@@ -168,10 +177,10 @@ TEST_F(TapiTermTest, ANumberNamingAPortOpensItDirectlyWithoutConnectEvent) {
   terminal->SetPhoneNumber("COM2");
   terminal->MakeCall();
   ASSERT_TRUE(terminal->PortAttached());
-  port.Send("login:");
-  ASSERT_TRUE(WaitUntil([&] { return received == "login:"; }));
+  port.Write("login:");
+  ASSERT_TRUE(QTest::qWaitFor([&] { return received == "login:"; }));
   ASSERT_TRUE(terminal->Write("guest\r", 6));
-  EXPECT_EQ(port.Receive(6), "guest\r");
+  EXPECT_EQ(port.ReadAvailable(), "guest\r");
   terminal->HangUp();
   EXPECT_FALSE(terminal->PortAttached());
   EXPECT_EQ(Events, "");
@@ -180,6 +189,92 @@ TEST_F(TapiTermTest, ANumberNamingAPortOpensItDirectlyWithoutConnectEvent) {
   QSettings("Zeb", "Wombat").setValue("Comm/COM3", Settings.Path() + "/no-such-port");
   terminal->MakeCall();
   EXPECT_EQ(Events, "直接制御ができませんでした;");
+}
+
+class TapiCallTest : public TapiTermTest {
+ protected:
+  void SetUp() override {
+    TapiTermTest::SetUp();
+    WriteDialLocation({"81", "3", "0", "010", "", false});
+    ListLines({{"Modem", QString::fromStdString(Modem.DevicePath()), "ATZ"}});
+    Terminal = MakeTerminal();
+    Terminal->OnReceiveData = [this](const char* buffer, std::uint16_t length) {
+      Received.append(buffer, length);
+    };
+    Terminal->SetModemName("Modem");
+    Terminal->SetCityCode("6");
+    Terminal->SetPhoneNumber("1234-5678");
+  }
+
+  TFakeModem Modem;
+  std::unique_ptr<TTapiTerminal> Terminal;
+  std::string Received;
+};
+
+TEST_F(TapiCallTest, ACallConnectsAndCarriesALogin) {
+  Modem.SetHostEcho(false);
+  Modem.AddHostReply("guest\r", "Welcome\r\n");
+  Terminal->MakeCall();
+  ASSERT_TRUE(QTest::qWaitFor([this] { return Received == "login: "; }));
+  EXPECT_EQ(Events, "connect;");
+  EXPECT_EQ(Modem.Commands(), (std::vector<std::string>{"ATZ", "ATDT0612345678"}));
+
+  ASSERT_TRUE(Terminal->Write("guest\r", 6));
+  ASSERT_TRUE(QTest::qWaitFor([this] { return Received == "login: Welcome\r"; }));
+  Terminal->HangUp();
+  EXPECT_FALSE(Terminal->PortAttached());
+  QTest::qWait(100);
+  EXPECT_EQ(Events, "connect;");
+}
+
+TEST_F(TapiCallTest, AFailedDialGivesDisconnectAndHangsUp) {
+  const std::pair<const char*, QString> cases[] = {
+      {"BUSY", "disconnect;回線がビジーです;"},
+      {"NO CARRIER", "disconnect;"},
+      {"NO DIALTONE", "disconnect;"},
+      {"NO ANSWER", "disconnect;"},
+      {"ERROR", "disconnect;"},
+  };
+  for (const auto& [result, events] : cases) {
+    Events.clear();
+    Modem.SetDialResult(result);
+    Terminal->MakeCall();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !Events.isEmpty(); })) << result;
+    QTest::qWait(50);
+    EXPECT_EQ(Events, events) << result;
+    EXPECT_FALSE(Terminal->PortAttached()) << result;
+  }
+  // The failed calls are gone: the next one connects.
+  Events.clear();
+  Modem.SetDialResult("CONNECT 9600");
+  Terminal->MakeCall();
+  EXPECT_TRUE(QTest::qWaitFor([this] { return Events == "connect;"; }));
+}
+
+TEST_F(TapiCallTest, AVanishedModemGivesOneHangupRequest) {
+  Terminal->MakeCall();
+  ASSERT_TRUE(QTest::qWaitFor([this] { return Received == "login: "; }));
+  Modem.Vanish();
+  ASSERT_TRUE(QTest::qWaitFor([this] { return Events.contains("hangup;"); }));
+  Terminal->Write("x", 1);
+  QTest::qWait(300);
+  EXPECT_EQ(Events, "connect;hangup;");
+  Terminal->HangUp();
+}
+
+TEST_F(TapiCallTest, AModemVanishingWhileDiallingDisconnectsTheCall) {
+  Terminal->MakeCall();
+  Modem.Vanish();
+  EXPECT_TRUE(QTest::qWaitFor([this] { return Events == "disconnect;"; }));
+}
+
+TEST_F(TapiCallTest, HangingUpWhileDiallingRaisesNoLaterEvents) {
+  Terminal->MakeCall();
+  ASSERT_TRUE(Modem.WaitForCommands(2));
+  Terminal->HangUp();
+  QTest::qWait(300);
+  EXPECT_EQ(Events, "");
+  EXPECT_FALSE(Terminal->PortAttached());
 }
 
 }  // namespace
