@@ -7,6 +7,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QPointer>
 #include <QSettings>
 #include <algorithm>
 #include <cerrno>

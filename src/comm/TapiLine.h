@@ -11,7 +11,6 @@
 #pragma once
 
 #include <QObject>
-#include <QPointer>
 #include <QSocketNotifier>
 #include <QString>
 #include <QTimer>

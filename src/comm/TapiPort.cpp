@@ -11,6 +11,7 @@
 
 #include <QCoreApplication>
 #include <QEvent>
+#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <condition_variable>

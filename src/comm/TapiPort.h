@@ -5,7 +5,6 @@
 #pragma once
 
 #include <QObject>
-#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <memory>

@@ -184,11 +184,26 @@ TEST_F(TapiTermTest, ANumberNamingAPortOpensItDirectlyWithoutConnectEvent) {
   terminal->HangUp();
   EXPECT_FALSE(terminal->PortAttached());
   EXPECT_EQ(Events, "");
+}
 
+TEST_F(TapiTermTest, ADirectPortThatCannotCarryDataIsReported) {
+  ListLines({{"Modem", "/dev/null"}});
+  const QString plainFile = Settings.Path() + "/plain-file";
+  ASSERT_TRUE(QFile(plainFile).open(QIODevice::WriteOnly));
+  const std::pair<QString, QString> cases[] = {
+      {Settings.Path() + "/no-such-port", "直接制御ができませんでした;"},
+      {plainFile, "回線が確立できませんでした;"},
+  };
+  auto terminal = MakeTerminal();
+  terminal->SetModemName("Modem");
   terminal->SetPhoneNumber("COM3");
-  QSettings("Zeb", "Wombat").setValue("Comm/COM3", Settings.Path() + "/no-such-port");
-  terminal->MakeCall();
-  EXPECT_EQ(Events, "直接制御ができませんでした;");
+  for (const auto& [device, events] : cases) {
+    QSettings("Zeb", "Wombat").setValue("Comm/COM3", device);
+    Events.clear();
+    terminal->MakeCall();
+    EXPECT_EQ(Events, events) << device.toStdString();
+    EXPECT_FALSE(terminal->PortAttached());
+  }
 }
 
 class TapiCallTest : public TapiTermTest {
