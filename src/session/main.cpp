@@ -1,14 +1,14 @@
 // Wombat: a communications terminal for Japanese bulletin-board and chat hosts.
 #include <QApplication>
-#include <QMainWindow>
+
+#include "session/WombatForm.h"
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
   QApplication::setOrganizationName("Zeb");
   QApplication::setApplicationName("Wombat");
-  QMainWindow window;
-  window.setWindowTitle("Wombat");
-  window.resize(640, 480);
-  window.show();
+  QApplication::setApplicationDisplayName("Wombat");
+  TWombatForm form;
+  form.show();
   return QApplication::exec();
 }

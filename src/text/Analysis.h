@@ -35,7 +35,35 @@ class TAnalysis {
   std::string Handle;   // the participant's handle (seconds for lkUsageTime)
   std::string Job;      // the job column
   std::string Channel;  // TALK, 1 to 30 with an optional S, or "Page"
+
+ private:
+  TLineKind AnalyzeConference(std::string_view L);
+  TLineKind AnalyzeOther(std::string_view L);
+  TLineKind AnalyzeUserListRow(std::string_view L);
+  TLineKind AnalyzeJobPage(std::string_view L);
+  TLineKind AnalyzePageNotice(std::string_view L);
+  TLineKind AnalyzeNotices(std::string_view L);
+  TLineKind AnalyzeUsageTime(std::string_view L);
+  TLineKind AnalyzeBanners(std::string_view L);
+  TLineKind AnalyzeIDLines(std::string_view L);
 };
+
+// The service's fixed texts that Analyze looks for, as CP932 bytes.
+struct TServiceTexts {
+  std::string UserListHeader;       // " JOB   CH  ID       HANDLE"
+  std::string IDListHeader;         // "ID        Name (handle)    Send"
+  std::string Welcome;              // "*Welcome to CB Band "
+  std::string WideWelcome;          // the same after a full-width colon
+  std::string PageNotice;           // the page notice after the sender's ID
+  std::string NeedParameter;        // a command needs a parameter
+  std::string InputError;           // input data error
+  std::string UsageTime;            // the usage time notice
+  std::string Minutes;              // the unit after the minutes
+  std::string Seconds;              // the unit after the seconds
+  std::string ConferenceStart;      // the whole conference start line
+  std::string WideConferenceStart;  // the same after a full-width colon
+};
+const TServiceTexts& ServiceTexts();
 
 // A position outside the text given to IsTrailByte.
 class EIllegalIndex : public std::out_of_range {

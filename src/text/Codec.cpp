@@ -2,6 +2,7 @@
 
 #include <iconv.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <stdexcept>
 
@@ -41,7 +42,7 @@ class Converter {
       }
       // EILSEQ or EINVAL (a truncated sequence at the end).
       if (out.size() - done < replacement.size()) out.resize(out.size() * 2 + replacement.size());
-      out.replace(done, replacement.size(), replacement);
+      std::copy(replacement.begin(), replacement.end(), out.begin() + static_cast<std::ptrdiff_t>(done));
       done += replacement.size();
       size_t n = skip(std::string_view(src, srcLeft));
       src += n;

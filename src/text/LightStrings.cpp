@@ -38,7 +38,9 @@ std::string_view LineView(const char* block) {
   return {block + sizeof length, length};
 }
 
-void FreeLine(char* block) { std::free(block); }
+void FreeLine(char* block) {
+  std::free(block);
+}
 
 struct TLineDeleter {
   void operator()(char* block) const { FreeLine(block); }
@@ -110,15 +112,21 @@ int32_t PresizeFor(uintmax_t bytes) {
 
 }  // namespace
 
-TLightStrings::~TLightStrings() { Clear(); }
+TLightStrings::~TLightStrings() {
+  Clear();
+}
 
-void TLightStrings::Error() const { throw EListError(IndexErrorMessage); }
+void TLightStrings::Error() const {
+  throw EListError(IndexErrorMessage);
+}
 
 void TLightStrings::CheckIndex(int32_t Index, int32_t Limit) const {
   if (Index < 0 || Index >= Limit) Error();
 }
 
-void TLightStrings::Grow() { SetCapacity(FCapacity + 32); }
+void TLightStrings::Grow() {
+  SetCapacity(FCapacity + 32);
+}
 
 int32_t TLightStrings::Add(std::string_view S) {
   TOwnedLine line(NewLine(S));
@@ -154,7 +162,9 @@ void TLightStrings::Exchange(int32_t Index1, int32_t Index2) {
   std::swap(FList[Index1], FList[Index2]);
 }
 
-std::string TLightStrings::Get(int32_t Index) const { return std::string(View(Index)); }
+std::string TLightStrings::Get(int32_t Index) const {
+  return std::string(View(Index));
+}
 
 std::string_view TLightStrings::View(int32_t Index) const {
   CheckIndex(Index, FCount);

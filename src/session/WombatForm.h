@@ -1,0 +1,171 @@
+#pragma once
+// The main window: the access list at the top, the two views in the middle,
+// the input line, the function key bar and the status line at the bottom.
+// It owns the access list entry object and the log manager, reads the
+// settings when it is built and writes them back when it is destroyed. Its
+// handlers live in one source file per concern (WombatForm*.cpp).
+
+#include <QMainWindow>
+#include <QSet>
+#include <QString>
+#include <QStringList>
+#include <QPointer>
+#include <array>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "access/AccessPoint.h"
+#include "session/GenRegist.h"
+
+class QAbstractButton;
+class QAction;
+class QComboBox;
+class QFrame;
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QPushButton;
+class QToolButton;
+class THelpForm;
+class TLogMgr;
+
+class TWombatForm : public QMainWindow {
+ public:
+  explicit TWombatForm(QWidget* parent = nullptr);
+  // Saves the settings (FormDestroy).
+  ~TWombatForm() override;
+
+  // The access name list.
+  QStringList EntryNames() const;
+  // The selected entry name; empty when none is selected.
+  QString SelectedEntry() const;
+  // The entry loaded by the last APNameListChange.
+  const TAPData& CurrentEntry() const { return FCurrentEntry; }
+
+  const QString& ConnectSound() const { return FConnectSound; }
+  const QString& DisconnectSound() const { return FDisconnectSound; }
+  const QString& ShortcutFolder() const { return FShortcutFolder; }
+  const TLogMgr& LogMgr() const { return *FLogMgr; }
+  int ReconnectTimeOut() const { return FReconnectTimeOut; }
+
+ protected:
+  void showEvent(QShowEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
+
+ private:
+  // WombatFormStart.cpp: building, showing, closing, simple commands.
+  void BuildControls();
+  QWidget* BuildAccessPanel();
+  QWidget* BuildTerminalPanel();
+  QWidget* BuildFunctionPanel();
+  void BuildMainMenu();
+  void BuildPopupMenu();
+  QAction* AddCommand(QMenu* menu, const char* name, const QString& caption,
+                      const QKeySequence& shortcut = {});
+  void WireCommands();
+  // Connects a command to its handler. A command that has no handler yet
+  // stays disabled, whatever the rules for enabling it say.
+  void Wire(QAction* command, std::function<void()> handler);
+  void Wire(QAbstractButton* command, std::function<void()> handler);
+  void SetCommandEnabled(QAction* command, bool enabled);
+  void SetCommandEnabled(QAbstractButton* command, bool enabled);
+  void DisableUnwiredCommands();
+  void FormShow();
+  bool FormCloseQuery();
+  void FormDestroy();
+  void Exit1Click();
+  void Help1Click();
+  void Version2Click();
+
+  // WombatFormSettings.cpp: the settings store and the access list at start.
+  void WriteProgramLocation(TGenRegist& reg);
+  void LoadAccessList(TGenRegist& reg);
+  void CreateDefaultEntries(const std::vector<std::string>& names);
+  std::vector<std::string> AccessEntryNames();
+  void LoadSettings(TGenRegist& reg);
+  void LoadWindowSettings(TGenRegist& reg);
+  void SaveSettings();
+  void UpdateSiblingCommand();
+
+  // WombatFormAccess.cpp: the access name list and its commands.
+  void APNameListChange();
+  void Add2Click();
+  void Edit2Click();
+  void Delete2Click();
+  void AccessPoint1Delete(TAccessPoint& sender, const std::string& name, int kind);
+  bool EditEntry(const QString& name, bool isNew);
+  void KS1Click();
+  void KL1Click();
+  void LoggingClick();
+
+  // Owned objects.
+  std::unique_ptr<TAccessPoint> AccessPoint1;
+  std::unique_ptr<TLogMgr> FLogMgr;
+
+  // Settings and state.
+  TAPData FCurrentEntry;
+  int FConnectKind = 0;
+  bool FShown = false;
+  QString FConnectSound;
+  QString FDisconnectSound;
+  QString FShortcutFolder;
+  QString FSiblingPath;
+  int FReconnectTimeOut = 20;
+  int FTermHeight = 200;
+  QSet<const QObject*> FWiredCommands;
+  QPointer<THelpForm> FHelpForm;
+
+  // Controls.
+  QFrame* AccessPanel;
+  QComboBox* APNameList;
+  QPushButton* Edit1;
+  QPushButton* CancelButton;
+  QLineEdit* HostEdit;
+  QLineEdit* PortEdit;
+  QPushButton* Connect1;
+  QPushButton* Disconnect1;
+  QWidget* TerminalPanel;
+  QWidget* ViewPanel;
+  QFrame* Separater1;
+  QFrame* InputPanel;
+  QComboBox* InputEdit;
+  QFrame* ConfigPanel;
+  QFrame* FunctionPanel;
+  std::array<QToolButton*, 12> FSpeedButtons;
+  QLabel* StatusPanel;
+
+  // Main menu.
+  QAction* Connect2;
+  QAction* K2;
+  QAction* Disconnect2;
+  QAction* KB1;
+  QAction* KI1;
+  QAction* Logging;
+  QAction* ExecQuokka;
+  QAction* Exit1;
+  QAction* Add2;
+  QAction* Edit2;
+  QAction* Delete2;
+  QAction* A1;
+  QAction* KF1;
+  QAction* KS1;
+  QAction* KL1;
+  QAction* ChangeTimeOut;
+  QAction* Help1;
+  QAction* Version2;
+
+  // Popup menu of the window and both views.
+  QMenu* PopupMenu1;
+  QAction* Copy1;
+  QAction* Paste1;
+  QAction* Paste2;
+  QAction* Jump1;
+  QAction* ShortCut1;
+  QAction* URLCopy1;
+  QAction* Clear1;
+  QAction* A2;
+  QAction* ScrollUp1;
+  QAction* ScrollDown1;
+};

@@ -1,0 +1,144 @@
+// The settings: read once while the window is built, written once when it
+// is destroyed, in a fixed order; and the access list found (or created) at
+// start.
+#include <QAction>
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QFrame>
+
+#include "access/APConfig.h"
+#include "access/FileList.h"
+#include "session/DefaultSounds.h"
+#include "session/ProgramFolder.h"
+#include "session/WombatForm.h"
+#include "text/Codec.h"
+#include "text/LogMgr.h"
+#include "text/QtCodec.h"
+
+namespace {
+
+const QString kMainWindow = QStringLiteral("MainWindow");
+const QString kSettings = QStringLiteral("Settings");
+const QString kSounds = QStringLiteral("Sounds");
+const char* const kTempEntry = "Temp";
+constexpr int kDefaultBound = 200;
+
+struct TDefaultEntry {
+  const char* name;
+  const char* hostName;
+  const char* port;
+  const char* script;
+  const char* logName;
+};
+
+const TDefaultEntry kDefaultEntries[] = {
+    {"NIFTY(Road2)", "", "", "**@P'[*]C NIF'[>]SVC'[>]$I'[>]$P'; ⇒Road2", "Ni"},
+    {"NIFTY(Road5)", "", "", "[*]C NIF'[>]SVC'[>]$I'[>]$P'; ⇒Road3～5", "Ni"},
+    {"NIFTY(Road7)", "", "", "[:]NIFTY'[:]'[>]SVC'[>]$I'[>]$P'; ⇒Road7", "Ni"},
+    {"NIFTY(Telnet)", kServiceTelnetHost, "23", "[>]SVC'[>]$I'[>]$P'; ⇒Telnet", "Ni"},
+    {"Tern(Telnet)", kChatHost, "13635", "[:]$I'; ⇒Tern", "Te"},
+};
+
+QString ReadString(TGenRegist& reg, const QString& section, const QString& ident,
+                   const QString& defaultValue) {
+  QString value;
+  reg.ReadStringData(kWombatKey, section, ident, defaultValue, value);
+  return value;
+}
+
+}  // namespace
+
+// The program's location for the sibling program, and the sibling's own.
+void TWombatForm::WriteProgramLocation(TGenRegist& reg) {
+  reg.WriteStringData(kWombatKey, "Directory", "ExeName", QCoreApplication::applicationFilePath());
+  QString siblingFolder;
+  reg.ReadStringData(kQuokkaKey, "Directory", "OnExecuting", QString(), siblingFolder);
+  FSiblingPath = siblingFolder.isEmpty() ? QString() : QDir(siblingFolder).filePath("Quokka");
+}
+
+void TWombatForm::UpdateSiblingCommand() {
+  SetCommandEnabled(ExecQuokka, !FSiblingPath.isEmpty() && QFileInfo::exists(FSiblingPath));
+}
+
+// The names of the "*.ap" files in the access list folder, without ".ap".
+std::vector<std::string> TWombatForm::AccessEntryNames() {
+  TFileList files;
+  files.SetMask("*.ap");
+  std::vector<std::string> names;
+  files.Enumerate(AccessPoint1->Folder(), &names);
+  for (std::string& name : names) name.resize(name.size() - 3);
+  return names;
+}
+
+void TWombatForm::CreateDefaultEntries(const std::vector<std::string>& names) {
+  if (names.empty() || (names.size() == 1 && names.front().empty())) {
+    for (const TDefaultEntry& entry : kDefaultEntries) {
+      TAPData record;
+      record.HostName = entry.hostName;
+      record.Port = entry.port;
+      record.Script = Sjis(entry.script);
+      record.LogName = entry.logName;
+      AccessPoint1->Save(entry.name, record);
+    }
+  }
+  if (std::find(names.begin(), names.end(), kTempEntry) == names.end())
+    AccessPoint1->Save(kTempEntry, TAPData{});
+}
+
+// Fills the entry list, creating the default entries on a first start, and
+// selects the entry of the last session (else the first).
+void TWombatForm::LoadAccessList(TGenRegist& reg) {
+  CreateDefaultEntries(AccessEntryNames());
+  QStringList names;
+  for (const std::string& name : AccessEntryNames()) names << ToQString(name);
+  names.sort(Qt::CaseInsensitive);
+  APNameList->clear();
+  APNameList->addItems(names);
+  const int last = APNameList->findText(ReadString(reg, "AccessList", "Default", QString()));
+  APNameList->setCurrentIndex(last >= 0 ? last : 0);
+}
+
+void TWombatForm::LoadWindowSettings(TGenRegist& reg) {
+  const int left = reg.ReadIntegerData(kWombatKey, kMainWindow, "Left", kDefaultBound);
+  const int top = reg.ReadIntegerData(kWombatKey, kMainWindow, "Top", kDefaultBound);
+  const int height = reg.ReadIntegerData(kWombatKey, kMainWindow, "Height", kDefaultBound);
+  const int width = reg.ReadIntegerData(kWombatKey, kMainWindow, "Width", kDefaultBound);
+  move(left, top);
+  resize(width, height);
+  FTermHeight = reg.ReadIntegerData(kWombatKey, kMainWindow, "TermHeight", kDefaultBound);
+  FunctionPanel->setVisible(reg.ReadBoolData(kWombatKey, kSettings, "FunctionKey", true));
+}
+
+void TWombatForm::LoadSettings(TGenRegist& reg) {
+  const QDir folder(ProgramFolder());
+  LoadWindowSettings(reg);
+  InstallDefaultSounds(folder.path());
+  FConnectSound = ReadString(reg, kSounds, "Connected", folder.filePath(kConnectSoundName));
+  FDisconnectSound =
+      ReadString(reg, kSounds, "Disconnected", folder.filePath(kDisconnectSoundName));
+  FLogMgr->SetFolder(FromQString(ReadString(reg, kSettings, "LogFolder", folder.path())));
+  FReconnectTimeOut = reg.ReadIntegerData(kWombatKey, kSettings, "TimeOut", 20);
+  const bool logEnabled = reg.ReadBoolData(kWombatKey, kSettings, "LogEnabled", true);
+  FLogMgr->SetEnabled(logEnabled);
+  Logging->setChecked(logEnabled);
+  FShortcutFolder = ReadString(reg, kSettings, "IShortCutDir", folder.path());
+}
+
+void TWombatForm::SaveSettings() {
+  TGenRegist reg;
+  reg.WriteStringData(kWombatKey, "AccessList", "Default", APNameList->currentText());
+  reg.WriteIntegerData(kWombatKey, kMainWindow, "Left", x());
+  reg.WriteIntegerData(kWombatKey, kMainWindow, "Top", y());
+  reg.WriteIntegerData(kWombatKey, kMainWindow, "Height", height());
+  reg.WriteIntegerData(kWombatKey, kMainWindow, "Width", width());
+  reg.WriteIntegerData(kWombatKey, kMainWindow, "TermHeight", FTermHeight);
+  reg.WriteBoolData(kWombatKey, kSettings, "FunctionKey", !FunctionPanel->isHidden());
+  reg.WriteStringData(kWombatKey, kSounds, "Connected", FConnectSound);
+  reg.WriteStringData(kWombatKey, kSounds, "Disconnected", FDisconnectSound);
+  reg.WriteIntegerData(kWombatKey, kSettings, "TimeOut", FReconnectTimeOut);
+  reg.WriteStringData(kWombatKey, kSettings, "LogFolder", ToQString(FLogMgr->Folder()));
+  reg.WriteBoolData(kWombatKey, kSettings, "LogEnabled", FLogMgr->Enabled());
+  reg.WriteStringData(kWombatKey, kSettings, "IShortCutDir", FShortcutFolder);
+}

@@ -1,0 +1,23 @@
+#!/usr/bin/env bash
+# Takes a picture of the Wombat main window on a virtual X server, with a
+# fresh data folder and settings store (so it shows a first start).
+# Usage: tools/screenshot.sh [OUTPUT.png]      (default: docs/screenshot.png)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+output="$(realpath -m "${1:-docs/screenshot.png}")"
+
+if ! command -v xvfb-run >/dev/null; then
+  sudo=$([ "$(id -u)" = 0 ] || echo sudo)
+  $sudo apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq xvfb
+fi
+
+cmake -S . -B build >/dev/null
+cmake --build build -j2 --target screenshot >/dev/null
+
+scratch="$(mktemp -d)"
+trap 'rm -rf "$scratch"' EXIT
+mkdir -p "$(dirname "$output")"
+WOMBAT_HOME="$scratch/data" XDG_CONFIG_HOME="$scratch/config" \
+  xvfb-run -a -s "-screen 0 1024x768x24" build/tools/screenshot "$output"
+echo "saved $output"
