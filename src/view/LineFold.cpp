@@ -1,0 +1,46 @@
+#include "view/LineFold.h"
+
+#include <algorithm>
+
+#include "text/Codec.h"
+
+std::string StripFoldMarks(std::string_view text) {
+  std::string result(text);
+  std::erase(result, FoldMark);
+  return result;
+}
+
+int CharLength(std::string_view text, size_t pos) {
+  return IsLeadByte(static_cast<unsigned char>(text[pos])) && pos + 1 < text.size() ? 2 : 1;
+}
+
+int FoldCut(std::string_view text, int width) {
+  int cut = width;
+  size_t j = 0;  // 0-based; the 1-based position is j + 1
+  while (static_cast<int>(j) < width && j < text.size()) {
+    const int position = static_cast<int>(j) + 1;
+    if (!IsLeadByte(static_cast<unsigned char>(text[j]))) {
+      cut = position;
+      ++j;
+    } else if (position < width || (position == 1 && text.size() > 1)) {
+      cut = position + 1;
+      j += 2;
+    } else {
+      break;
+    }
+  }
+  return cut;
+}
+
+std::string_view WithoutDanglingLeadByte(std::string_view text) {
+  size_t pos = 0;
+  while (pos < text.size()) {
+    if (IsLeadByte(static_cast<unsigned char>(text[pos]))) {
+      if (pos + 1 == text.size()) return text.substr(0, pos);
+      pos += 2;
+    } else {
+      ++pos;
+    }
+  }
+  return text;
+}

@@ -1,0 +1,89 @@
+#pragma once
+// Drawing of one stored line of a view: the colour of its class, the handle
+// of a conference line, links and mail addresses (also across folds),
+// emphasised words and the inverted selection.
+
+#include <QColor>
+#include <QFont>
+#include <QFontMetrics>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "text/Analysis.h"
+#include "text/ReplaceFont.h"
+
+class QPainter;
+
+// The view's settings that decide how lines look.
+struct TLineStyle {
+  QRgb Background = 0xFFFFFFFF;
+  QRgb FontColor = 0xFF000000;
+  QRgb UserColor = 0xFF000000;
+  QRgb PageColor = 0xFF000000;
+  QRgb ConvColor = 0xFF000000;
+  QRgb HandleColor = 0xFF000000;
+  QRgb AddressColor = 0xFF000000;
+  QRgb MailAddressColor = 0xFF000000;
+  QRgb AccentColor = 0xFF000000;
+  QRgb AccentBackColor = 0xFFFFFFFF;
+  bool IgnoreEffect = false;
+  bool NormalMode = true;
+  bool IgnoreAccent = false;
+  // Emphasised words, normalised.
+  const std::vector<std::string>* AccentWords = nullptr;
+  // Glyph replacements; none when empty.
+  TReplaceFontList* ReplaceFonts = nullptr;
+};
+
+// One stored line with what drawing it needs of its neighbours.
+struct TLineText {
+  std::string_view Own;     // the stored line without the fold mark
+  std::string_view Before;  // the previous line's own text when this line continues it
+  std::string_view After;   // the whole next stored line when this line continues on it
+  bool HeadLine = false;    // at least 4 bytes and not a continuation
+  QRgb BaseColor = 0xFF000000;
+};
+
+// A stretch of the own text drawn in one style: bytes [Begin, End).
+struct TStyleRun {
+  size_t Begin;
+  size_t End;
+  QRgb Fore;
+  std::optional<QRgb> Back;  // filled behind the text (emphasis, replaced glyphs)
+  bool Underline = false;    // links and mail addresses
+  int32_t ReplaceCode = 0;   // a double-byte character drawn as this code instead
+  std::string FontName;      // the font face of the replacement (CP932)
+};
+
+// The runs that cover the own text, left to right; a replaced character is a
+// run of its own. `analysis` classifies the line unless effects are ignored.
+std::vector<TStyleRun> StyleRuns(const TLineText& line, const TLineStyle& style,
+                                 TAnalysis& analysis);
+
+// Draws lines into a band of the back buffer with the view's font.
+class TLinePainter {
+ public:
+  explicit TLinePainter(const QFont& font);
+
+  // Fills the band [top, top + lineHeight) with the background, draws the
+  // runs, then inverts the selected bytes [first, last) of the own text
+  // (`last` beyond the text means to its end) over the whole band.
+  void Draw(QPainter& painter, int top, int lineHeight, int textHeight, int width,
+            const TLineText& line, const std::vector<TStyleRun>& runs, QRgb background,
+            std::optional<std::pair<size_t, size_t>> selection) const;
+
+  // Width in pixels of the first `bytes` bytes of `text`, measured on the
+  // decoded characters.
+  int Width(std::string_view text, size_t bytes) const;
+
+ private:
+  QFont ReplacementFont(const std::string& name) const;
+  // The one or two bytes of a replacement code, high byte first.
+  static QString ReplacementText(int32_t code);
+
+  QFont FFont;
+  QFont FUnderlined;
+  QFontMetrics FMetrics;
+};
