@@ -2,12 +2,13 @@
 #include <QApplication>
 
 #include "session/WombatForm.h"
+#include "view/Fonts.h"
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
   QApplication::setOrganizationName("Zeb");
   QApplication::setApplicationName("Wombat");
-  QApplication::setApplicationDisplayName("Wombat");
+  RegisterFontSubstitutions();
   TWombatForm form;
   form.show();
   return QApplication::exec();

@@ -5,6 +5,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
+#include <QDir>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSettings>
@@ -13,6 +14,8 @@
 #include <memory>
 
 #include "access/APConfig.h"
+#include "access/FolderSelect.h"
+#include "access/SoundEdit.h"
 #include "support/ScriptedUi.h"
 #include "support/TempHome.h"
 #include "text/Codec.h"
@@ -203,6 +206,35 @@ TEST_F(WombatFormTest, LoggingCommandSwitchesTheLogManager) {
   Start();
   EXPECT_FALSE(Get<QAction>("Logging")->isChecked());
   EXPECT_FALSE(form->LogMgr().Enabled());
+}
+
+TEST_F(WombatFormTest, FolderAndSoundDialogsChangeTheSettingsOnlyOnOk) {
+  Start();
+  const QString logs = home.DataFile("logs");
+  QDir().mkpath(logs);
+  WhenShown<TFolderForm>([&](TFolderForm& dialog) {
+    dialog.SetFolders(home.DataFolder(), logs);
+    dialog.accept();
+  });
+  Trigger("KL1");
+  EXPECT_EQ(form->ShortcutFolder(), home.DataFolder());
+  EXPECT_EQ(form->LogMgr().Folder(), FromQString(logs) + "/");
+
+  WhenShown<TFolderForm>([](TFolderForm& dialog) {
+    dialog.SetFolders("/elsewhere", "/elsewhere");
+    dialog.reject();
+  });
+  Trigger("KL1");
+  EXPECT_EQ(form->ShortcutFolder(), home.DataFolder());
+
+  ui.fileNames = {"/sounds/Ring.wav"};
+  WhenShown<TSoundConfigForm>([](TSoundConfigForm& dialog) {
+    dialog.findChild<QPushButton*>("Button1")->click();
+    dialog.findChild<QPushButton*>("Button3")->click();
+  });
+  Trigger("KS1");
+  EXPECT_EQ(form->ConnectSound(), "/sounds/Ring.wav");
+  EXPECT_EQ(form->DisconnectSound(), home.DataFile("Discon.wav"));
 }
 
 }  // namespace
