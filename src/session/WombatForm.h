@@ -175,6 +175,7 @@ class TWombatForm : public QMainWindow {
   void SetConnectingButtons();
   void TCPClient1Connect();
   void TCPClient1Error(const std::string& message);
+  void EndFailedAttempt();
   void ConnectionClosed();
   void Disconnect1Click();
   void EndConnection();

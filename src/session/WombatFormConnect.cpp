@@ -75,8 +75,6 @@ void TWombatForm::CreateConnectionParts() {
   TCPClient1->OnConnect = [this](TTCPClient*, TSocket) {
     WhenNotPaused([this] { TCPClient1Connect(); });
   };
-  // The bytes are taken at once, so that a close that follows cannot
-  // discard them while a pause holds their handling back.
   TCPClient1->OnData = [this](TTCPClient*, TSocket) { TCPClient1Data(); };
   TCPClient1->OnClose = [this](TTCPClient*, TSocket) {
     WhenNotPaused([this] { ConnectionClosed(); });
@@ -136,9 +134,8 @@ void TWombatForm::Connect1Click() {
   if (StartTransport()) {
     setWindowTitle(kTitlePrefix + entryName);
     QApplication::setApplicationDisplayName(entryName);
-  } else {
-    SetIdleButtons();
-    FConnectKind = kNoConnection;
+  } else if (Disconnect1->isEnabled()) {
+    EndFailedAttempt();
   }
   InputEdit->setFocus();
 }
@@ -194,16 +191,24 @@ void TWombatForm::TCPClient1Connect() {
   FScript.RunFirstStep();
 }
 
-// An attempt that fails before the connection is up ends as a close does,
-// with the socket's reason in the status line. Errors on an established
-// connection are the socket's own business.
+// An attempt that fails before the connection is up ends with the socket's
+// reason in the status line. Errors on an established connection are the
+// socket's own business.
 void TWombatForm::TCPClient1Error(const std::string& message) {
-  const bool attempting = FConnectKind == kTelnet && !FConnectTime.isValid() &&
-                          Disconnect1->isEnabled();
+  const bool attempting =
+      FConnectKind == kTelnet && !FConnectTime.isValid() && Disconnect1->isEnabled();
   if (!attempting) return;
   TCPClient1->Close();
-  ConnectionClosed();
   StatusPanel->setText(QString::fromStdString(message));
+  EndFailedAttempt();
+}
+
+// A failed attempt ends as a close does (script stopped, log closed, no call
+// record); the status line keeps saying why.
+void TWombatForm::EndFailedAttempt() {
+  const QString reason = StatusPanel->text();
+  ConnectionClosed();
+  StatusPanel->setText(reason);
 }
 
 void TWombatForm::ConnectionClosed() {

@@ -8,7 +8,11 @@
 #include "text/LogMgr.h"
 #include "view/QuokkaView.h"
 
-void TWombatForm::TCPClient1Data() { ReceiveBlock(TCPClient1->ReceiveText()); }
+// The bytes are taken at once, so that a close that follows cannot discard
+// them while a pause holds their handling back.
+void TWombatForm::TCPClient1Data() {
+  WhenNotPaused([this, block = TCPClient1->ReceiveText()] { ReceiveBlock(block); });
+}
 
 // The script's step goes out before the lines of the block that triggered it
 // are shown. Each complete line goes to the sibling, the batch and the log;

@@ -16,6 +16,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSettings>
+#include <QTimer>
 #include <memory>
 #include <string>
 #include <vector>
@@ -31,6 +32,7 @@
 class ConnectingTest : public testing::Test {
  protected:
   static constexpr int kWaitMs = 5000;
+  static constexpr char kFoldMark = '\x1f';
 
   // Settings that the window reads when it is built.
   static void SetSetting(const QString& key, const QString& value) {
@@ -93,9 +95,20 @@ class ConnectingTest : public testing::Test {
   }
 
   TQuokkaView* View(const char* name) { return Get<TQuokkaView>(name); }
+  // The view's lines, a line folded over several stored lines joined again.
   static std::vector<std::string> Lines(const TQuokkaView* view) {
     std::vector<std::string> lines;
-    for (int i = 0; i < view->LineCount(); ++i) lines.push_back(view->Get(i));
+    bool continued = false;
+    for (int i = 0; i < view->LineCount(); ++i) {
+      std::string line = view->Get(i);
+      const bool folds = !line.empty() && line.back() == kFoldMark;
+      if (folds) line.pop_back();
+      if (continued)
+        lines.back() += line;
+      else
+        lines.push_back(line);
+      continued = folds;
+    }
     return lines;
   }
   bool ViewShows(const char* name, const std::string& text) {
@@ -117,7 +130,16 @@ class ConnectingTest : public testing::Test {
     return ReadDataFile("Lo" + QDate::currentDate().toString("yyMMdd") + ".log");
   }
 
+  // Calls check every few milliseconds from now on, also while the window
+  // pauses (a pause holds the outer event loops, so WaitUntil cannot look).
+  void Probe(std::function<void()> check) {
+    probe.setInterval(5);
+    QObject::connect(&probe, &QTimer::timeout, std::move(check));
+    probe.start();
+  }
+
   TTempHome home;
   TScriptedUi ui;
   std::unique_ptr<TWombatForm> form;
+  QTimer probe;
 };

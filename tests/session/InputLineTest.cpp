@@ -1,4 +1,5 @@
 // The input line, its history, the function keys and the clipboard commands.
+#include <QCheckBox>
 #include <QTimer>
 #include <QToolButton>
 
