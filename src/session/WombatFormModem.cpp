@@ -55,7 +55,7 @@ void ShowError(const std::exception& error) {
 
 // The modems' connect and disconnect events wait for a pause to end, as the
 // telnet client's do; an event of a modem that no longer carries the
-// connection is dropped. Received text is taken at once.
+// connection is dropped.
 void TWombatForm::CreateModemParts() {
   MyComm1 = new TMyComm(this);
   MyComm1->OnConnect = [this](QObject*) { WhenNotPaused([this] { TCPClient1Connect(); }); };
@@ -145,12 +145,14 @@ bool TWombatForm::ModemDialling() const {
   return FConnectKind == kSerialModem && MyComm1->DialState() != 0;
 }
 
+// The text is copied at once: the buffer lives only during the event, and a
+// running pause holds its handling back.
 void TWombatForm::MyComm1ReceiveData(const char* buffer) {
-  ReceiveBlock(buffer);
+  WhenNotPaused([this, block = std::string(buffer)] { ReceiveBlock(block); });
 }
 
 void TWombatForm::TAPIReceiveData(const char* buffer) {
-  ReceiveBlock(buffer);
+  WhenNotPaused([this, block = std::string(buffer)] { ReceiveBlock(block); });
 }
 
 void TWombatForm::TAPIDisconnect() {
