@@ -16,7 +16,8 @@ TDialPropertiesForm::TDialPropertiesForm(const std::string& canonical, QWidget* 
   auto* form = new QFormLayout(this);
   CountryCode = AddField("国番号(&N)", "CountryCode", location.CountryCode);
   AreaCode = AddField("市外局番(&C)", "AreaCode", location.AreaCode);
-  LongDistancePrefix = AddField("市外通話の番号(&L)", "LongDistancePrefix", location.LongDistancePrefix);
+  LongDistancePrefix =
+      AddField("市外通話の番号(&L)", "LongDistancePrefix", location.LongDistancePrefix);
   InternationalPrefix =
       AddField("国際通話の番号(&I)", "InternationalPrefix", location.InternationalPrefix);
   OutsideLine = AddField("外線発信番号(&O)", "OutsideLine", location.OutsideLine);

@@ -104,8 +104,8 @@ bool TWombatForm::StartSerialModem() {
   MyComm1->InitCommands.clear();
   for (size_t i = 0; i < fields.size() && i < kInitCommandCount; ++i)
     if (!fields[i].empty()) MyComm1->InitCommands.push_back(fields[i]);
-  MyComm1->SetBaudRate(SerialSpeed(fields.size() > kInitCommandCount ? fields[kInitCommandCount]
-                                                                      : std::string()));
+  MyComm1->SetBaudRate(
+      SerialSpeed(fields.size() > kInitCommandCount ? fields[kInitCommandCount] : std::string()));
   StatusPanel->setText(ToQString(MyComm1->PhoneNumber()) + "へ接続しています");
   try {
     MyComm1->Dial();

@@ -17,6 +17,12 @@
 
 namespace {
 
+TDialLocation DialingFromArea(const std::string& area) {
+  TDialLocation location;
+  location.AreaCode = area;
+  return location;
+}
+
 class APConfigTest : public testing::Test {
  protected:
   APConfigTest() {
@@ -192,12 +198,12 @@ TEST_F(APConfigTest, TelephonyModemsComeFirstAndPreviewTheDialledNumber) {
   settings.setValue("Name", "FakeLine");
   settings.setValue("Device", "/dev/null");
   settings.endArray();
-  WriteDialLocation(TDialLocation{.AreaCode = "3"});
+  WriteDialLocation(DialingFromArea("3"));
   TTapiTerminal modems(nullptr, home.DataFile("by-id"));
   std::string previewed;
   modems.OnTranslateDialog = [&](const std::string& canonical) {
     previewed = canonical;
-    WriteDialLocation(TDialLocation{.AreaCode = "6"});
+    WriteDialLocation(DialingFromArea("6"));
   };
 
   TAPConfigForm form(accessPoint, modems);

@@ -92,9 +92,8 @@ class ModemConnectionTest : public ConnectingTest {
     EXPECT_EQ(form->windowTitle(), "Wombat");
     const std::string record = ReadDataFile("Phone.txt");
     EXPECT_EQ(std::count(record.begin(), record.end(), '\n'), 1) << record;
-    EXPECT_TRUE(record.starts_with("Modem" + std::string(25, ' ') + QDate::currentDate()
-                                                                       .toString("yyyy.MM.dd")
-                                                                       .toStdString()))
+    EXPECT_TRUE(record.starts_with("Modem" + std::string(25, ' ') +
+                                   QDate::currentDate().toString("yyyy.MM.dd").toStdString()))
         << record;
     const std::string log = TodaysLog();  // written out when the log closes
     EXPECT_NE(log.find("Welcome to the host\r\n"), std::string::npos) << log;
