@@ -7,10 +7,10 @@
 
 #include <QDateTime>
 #include <QMainWindow>
+#include <QPointer>
 #include <QSet>
 #include <QString>
 #include <QStringList>
-#include <QPointer>
 #include <array>
 #include <deque>
 #include <functional>
@@ -40,6 +40,8 @@ class QToolButton;
 class TTelnetClient;
 class THelpForm;
 class TLogMgr;
+class TQuokkaView;
+class TSeparater;
 
 class TWombatForm : public QMainWindow {
  public:
@@ -94,6 +96,7 @@ class TWombatForm : public QMainWindow {
   QWidget* BuildAccessPanel();
   QWidget* BuildTerminalPanel();
   QWidget* BuildFunctionPanel();
+  TQuokkaView* BuildView(const char* name, int maxLineCount, int maxChar, bool autoScroll);
   void BuildMainMenu();
   void BuildPopupMenu();
   QAction* AddCommand(QMenu* menu, const char* name, const QString& caption,
@@ -120,6 +123,12 @@ class TWombatForm : public QMainWindow {
   std::vector<std::string> AccessEntryNames();
   void LoadSettings(TGenRegist& reg);
   void LoadWindowSettings(TGenRegist& reg);
+  void LoadViewSettings(TGenRegist& reg);
+  void LoadViewLook(TGenRegist& reg, TQuokkaView& view, const TQuokkaView& defaults);
+  void LoadInputFont(TGenRegist& reg);
+  void LoadAccentWords(TGenRegist& reg);
+  void LoadReplaceFonts();
+  void SaveViewSettings(TGenRegist& reg);
   void SaveSettings();
   void UpdateSiblingCommand();
 
@@ -225,6 +234,7 @@ class TWombatForm : public QMainWindow {
   QString FSiblingPath;
   int FReconnectTimeOut = 20;
   int FTermHeight = 200;
+  TColor FInputFontColor = clWindowText;
   QSet<const QObject*> FWiredCommands;
   QPointer<THelpForm> FHelpForm;
 
@@ -239,7 +249,9 @@ class TWombatForm : public QMainWindow {
   QPushButton* Disconnect1;
   QWidget* TerminalPanel;
   QWidget* ViewPanel;
-  QFrame* Separater1;
+  TQuokkaView* LogView;
+  TQuokkaView* TerminalView;
+  TSeparater* Separater1;
   QFrame* InputPanel;
   QComboBox* InputEdit;
   QFrame* ConfigPanel;

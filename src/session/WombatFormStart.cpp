@@ -18,7 +18,10 @@
 #include "session/WombatForm.h"
 #include "text/LogMgr.h"
 #include "text/QtCodec.h"
+#include "view/Fonts.h"
 #include "view/PlatformUi.h"
+#include "view/QuokkaView.h"
+#include "view/Separate.h"
 
 namespace {
 
@@ -29,7 +32,7 @@ constexpr int kInputPanelHeight = 20;
 constexpr int kConfigPanelWidth = 106;
 constexpr int kFunctionPanelHeight = 25;
 constexpr int kStatusPanelHeight = 18;
-constexpr int kSeparaterHeight = 4;
+constexpr int kSeparaterWidth = 4;
 
 QFont DesignFont(const char* family) {
   QFont font(family);
@@ -86,14 +89,18 @@ TWombatForm::TWombatForm(const QStringList& arguments, QWidget* parent)
   LoadAccessList(reg);
   SelectStartupEntry();
   APNameListChange();
+  LogView->hide();
   Separater1->hide();
   LoadSettings(reg);
   LoadFunctionKeys();
+  LoadReplaceFonts();
   UpdateSiblingCommand();
   ConnectToStartupAddress();
 }
 
-TWombatForm::~TWombatForm() { FormDestroy(); }
+TWombatForm::~TWombatForm() {
+  FormDestroy();
+}
 
 void TWombatForm::BuildControls() {
   setWindowTitle("Wombat");
@@ -151,12 +158,22 @@ QWidget* TWombatForm::BuildTerminalPanel() {
   auto* views = new QVBoxLayout(ViewPanel);
   views->setContentsMargins(0, 0, 0, 0);
   views->setSpacing(0);
-  Separater1 = Named(new QFrame(ViewPanel), "Separater1");
-  Separater1->setFrameStyle(QFrame::Panel | QFrame::Raised);
-  Separater1->setFixedHeight(kSeparaterHeight);
-  Separater1->setCursor(Qt::SplitVCursor);
-  views->addWidget(Separater1);
-  views->addStretch(1);
+  LogView = BuildView("LogView", 5000, 255, false);
+  TerminalView = BuildView("TerminalView", 100, 151, true);
+  TerminalView->SetAddressColor(ColorFromTColor(clBlue));
+  TerminalView->SetMailAddressColor(ColorFromTColor(clGreen));
+  TerminalView->SetPageColor(ColorFromTColor(clPurple));
+  TerminalView->SetUserColor(ColorFromTColor(clGreen));
+  TerminalView->SetHandleColor(ColorFromTColor(clRed));
+  views->addWidget(LogView);
+  views->addWidget(TerminalView, 1);
+  // The bar between the views sets the height of the history view.
+  Separater1 = Named(new TSeparater(ViewPanel), "Separater1");
+  Separater1->SetKind(TSeparater::dkVertical);
+  Separater1->SetUpperMgn(2);
+  Separater1->SetLowerMgn(5);
+  Separater1->SetLineWidth(kSeparaterWidth);
+  Separater1->SetReSizeCtrl(LogView);
 
   ConfigPanel = Panel(TerminalPanel, "ConfigPanel");
   ConfigPanel->setFixedWidth(kConfigPanelWidth);
@@ -182,6 +199,42 @@ QWidget* TWombatForm::BuildTerminalPanel() {
   layout->addLayout(upper, 1);
   layout->addWidget(InputPanel);
   return TerminalPanel;
+}
+
+// A view with the design values that both views share.
+TQuokkaView* TWombatForm::BuildView(const char* name, int maxLineCount, int maxChar,
+                                    bool autoScroll) {
+  auto* view = Named(new TQuokkaView(ViewPanel), name);
+  view->SetMaxLineCount(maxLineCount);
+  view->SetMaxChar(maxChar);
+  view->SetAutoScroll(autoScroll);
+  for (auto setColor :
+       {&TQuokkaView::SetAddressColor, &TQuokkaView::SetMailAddressColor,
+        &TQuokkaView::SetPageColor, &TQuokkaView::SetUserColor, &TQuokkaView::SetHandleColor,
+        &TQuokkaView::SetConvColor, &TQuokkaView::SetAccentColor})
+    (view->*setColor)(ColorFromTColor(clBlack));
+  view->SetAccentBackColor(ColorFromTColor(clWindow));
+  view->SetColor(ColorFromTColor(clWindow));
+  view->setFont(DefaultTerminalFont());
+  TBvStyle style;
+  style.Include(bvClientLow);
+  view->SetBvStyle(style);
+  view->SetCaret(true);
+  view->SetSelect(true);
+  view->SetScrollBar(ssVertical);
+  view->SetScrollSense(1);
+  view->SetVSpace(1);
+  view->SetEightyColumns(true);
+  view->SetCapacity(0);
+  view->SetPCanLimit(0);
+  view->SetViewTabStop(0);
+  view->SetIgnoreEffect(false);
+  view->SetHalfScroll(false);
+  view->SetNormalMode(false);
+  view->SetIgnoreAccent(false);
+  view->SetIgnoreMotion(false);
+  view->SetMotionInterval(300);
+  return view;
 }
 
 QWidget* TWombatForm::BuildFunctionPanel() {
@@ -326,9 +379,10 @@ void TWombatForm::closeEvent(QCloseEvent* event) {
   event->setAccepted(FormCloseQuery());
 }
 
-void TWombatForm::FormShow() { FShown = true; }
+void TWombatForm::FormShow() {
+  FShown = true;
+}
 
-// The window closes only when no connection is up.
 // While connected the user is asked first; the window closes only when no
 // connection is up afterwards. A close during a pause waits for its end.
 bool TWombatForm::FormCloseQuery() {
@@ -341,12 +395,18 @@ bool TWombatForm::FormCloseQuery() {
 }
 
 void TWombatForm::FormDestroy() {
-  SaveSettings();
+  try {
+    SaveSettings();
+  } catch (const ERegistryException& error) {
+    PlatformUi().ShowMessage(QString::fromStdString(error.what()));
+  }
   SaveFunctionKeys();
   FLogMgr->Close();
 }
 
-void TWombatForm::Exit1Click() { close(); }
+void TWombatForm::Exit1Click() {
+  close();
+}
 
 void TWombatForm::Help1Click() {
   if (!FHelpForm) {
