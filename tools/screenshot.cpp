@@ -1,6 +1,8 @@
-// Saves a picture of the main window as it opens: screenshot OUTPUT.png
-// Run it through tools/screenshot.sh, which gives it a fresh data folder and
-// settings store under a virtual X server.
+// Saves a picture of the main window as it opens: screenshot OUTPUT.png [ARGS...]
+// ARGS are the program's own (a telnet address); with them the picture is
+// taken a few seconds later, once the host has answered. Run it through
+// tools/screenshot.sh, which gives it a fresh data folder and settings store
+// under a virtual X server.
 #include <QApplication>
 #include <QTimer>
 #include <cstdio>
@@ -9,8 +11,8 @@
 #include "view/Fonts.h"
 
 int main(int argc, char** argv) {
-  if (argc != 2) {
-    std::fprintf(stderr, "usage: %s OUTPUT.png\n", argv[0]);
+  if (argc < 2) {
+    std::fprintf(stderr, "usage: %s OUTPUT.png [ARGS...]\n", argv[0]);
     return 2;
   }
   QApplication app(argc, argv);
@@ -18,11 +20,12 @@ int main(int argc, char** argv) {
   QApplication::setApplicationName("Wombat");
   RegisterFontSubstitutions();
   const QString output = QString::fromLocal8Bit(argv[1]);
-  TWombatForm form;
+  const QStringList arguments = QApplication::arguments().mid(2);
+  TWombatForm form(arguments);
   form.resize(530, 551);
   form.show();
   int result = 1;
-  QTimer::singleShot(1000, &app, [&] {
+  QTimer::singleShot(arguments.isEmpty() ? 1000 : 4000, &app, [&] {
     if (form.grab().save(output)) result = 0;
     QApplication::quit();
   });

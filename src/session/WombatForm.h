@@ -221,6 +221,7 @@ class TWombatForm : public QMainWindow {
   void Paste2Click();
   void ScrollUp1Click();
   void ScrollDown1Click();
+  void SendPageKey(TQuokkaView* view, Qt::Key key);
 
   // Owned objects.
   std::unique_ptr<TAccessPoint> AccessPoint1;

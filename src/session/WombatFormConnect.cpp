@@ -64,8 +64,8 @@ std::string CallRecordLine(const QString& entryName, const QDateTime& connectTim
   const QLocale locale = QLocale::system();
   std::string line = FromQString(entryName);
   if (line.size() < kCallRecordNameWidth) line.resize(kCallRecordNameWidth, ' ');
-  return line + FromQString(locale.toString(connectTime, "yyyy.MM.dd(ddd) hh:mm:ss")) +
-         Sjis("～") + FromQString(locale.toString(QTime::currentTime(), "hh:mm:ss")) + "\r\n";
+  return line + FromQString(locale.toString(connectTime, "yyyy.MM.dd(ddd) hh:mm:ss")) + Sjis("～") +
+         FromQString(locale.toString(QTime::currentTime(), "hh:mm:ss")) + "\r\n";
 }
 
 }  // namespace

@@ -18,7 +18,9 @@
 
 namespace {
 
-std::string FuncKeyFilePath() { return (ProgramFolder() + '/' + FuncKeyFileName).toStdString(); }
+std::string FuncKeyFilePath() {
+  return (ProgramFolder() + '/' + FuncKeyFileName).toStdString();
+}
 
 // Every line end of the text as one CR: CR LF and a lone LF alike.
 std::string WithCarriageReturns(std::string text) {
@@ -188,15 +190,22 @@ void TWombatForm::Paste1Click() {
   if (!text.isEmpty()) SendToHost(WithCarriageReturns(FromQString(text)));
 }
 
-void TWombatForm::Paste2Click() { InputEdit->lineEdit()->paste(); }
+void TWombatForm::Paste2Click() {
+  InputEdit->lineEdit()->paste();
+}
 
 // Page Up pages the terminal view, or the log view while it is shown.
 void TWombatForm::ScrollUp1Click() {
-  QKeyEvent key(QEvent::KeyPress, Qt::Key_PageUp, Qt::NoModifier);
-  QApplication::sendEvent(LogView->isVisible() ? LogView : TerminalView, &key);
+  SendPageKey(LogView->isVisible() ? LogView : TerminalView, Qt::Key_PageUp);
 }
 
 void TWombatForm::ScrollDown1Click() {
-  QKeyEvent key(QEvent::KeyPress, Qt::Key_PageDown, Qt::NoModifier);
-  QApplication::sendEvent(LogView, &key);
+  SendPageKey(LogView, Qt::Key_PageDown);
+}
+
+// The key goes straight to the view: sent through the application it would
+// meet this window's page key shortcuts again.
+void TWombatForm::SendPageKey(TQuokkaView* view, Qt::Key key) {
+  QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier);
+  static_cast<QObject*>(view)->event(&press);
 }

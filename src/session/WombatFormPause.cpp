@@ -17,7 +17,8 @@ void TWombatForm::Pause(int milliseconds) {
   loop.exec();
   --FPauseDepth;
   if (!Paused() && !FHeldActions.empty())
-    QMetaObject::invokeMethod(this, [this] { RunHeldActions(); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this, [this] { RunHeldActions(); }, Qt::QueuedConnection);
 }
 
 // Actions are held while a pause runs, and while actions held before still

@@ -398,10 +398,10 @@ bool TWombatForm::FormCloseQuery() {
 void TWombatForm::FormDestroy() {
   try {
     SaveSettings();
-    SaveFunctionKeys();
   } catch (const ERegistryException& error) {
     PlatformUi().ShowMessage(QString::fromStdString(error.what()));
   }
+  SaveFunctionKeys();
   FLogMgr->Close();
 }
 

@@ -9,7 +9,6 @@ int main(int argc, char** argv) {
   QApplication app(argc, argv);
   QApplication::setOrganizationName("Zeb");
   QApplication::setApplicationName("Wombat");
-  QApplication::setApplicationDisplayName("Wombat");
   RegisterFontSubstitutions();
   try {
     TWombatForm form(QApplication::arguments().mid(1));

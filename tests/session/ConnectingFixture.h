@@ -77,7 +77,9 @@ class ConnectingTest : public testing::Test {
   void Click(const char* button) { Get<QPushButton>(button)->click(); }
   QString Status() { return Get<QLabel>("StatusPanel")->text(); }
   bool Connected() { return Enabled("Disconnect1"); }
-  bool WaitForIdle() { return WaitUntil([&] { return Enabled("Connect1"); }, kWaitMs); }
+  bool WaitForIdle() {
+    return WaitUntil([&] { return Enabled("Connect1"); }, kWaitMs);
+  }
 
   void Press(QWidget* target, int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
     QKeyEvent press(QEvent::KeyPress, key, modifiers);

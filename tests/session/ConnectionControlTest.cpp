@@ -81,8 +81,8 @@ TEST_F(ConnectionControlTest, AnEntryWithoutHostOrNeededIDOpensTheEditorInstead)
   Start();
   WhenEditorShown(false);
   Click("Connect1");
-  EXPECT_EQ(ui.messages, QStringList({"ホスト名／電話番号が設定されていません。",
-                                      "IDの入力が必要です。"}));
+  EXPECT_EQ(ui.messages,
+            QStringList({"ホスト名／電話番号が設定されていません。", "IDの入力が必要です。"}));
   EXPECT_FALSE(Connected());
 }
 

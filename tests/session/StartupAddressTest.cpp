@@ -1,6 +1,6 @@
-#include "session/StartupAddress.h"
-
 #include <gtest/gtest.h>
+
+#include "session/StartupAddress.h"
 
 namespace {
 
