@@ -1,0 +1,341 @@
+#include "comm/WSockets.h"
+
+#include <netdb.h>
+#include <sys/socket.h>
+
+#include <QCoreApplication>
+#include <QHostAddress>
+#include <QHostInfo>
+#include <QTcpSocket>
+#include <charconv>
+#include <map>
+#include <stdexcept>
+
+#include "text/Codec.h"
+#include "text/QtCodec.h"
+
+namespace {
+
+const std::map<int, const char*>& WinsockTexts() {
+  static const std::map<int, const char*> texts = {
+      {10004, "Interrupted system call"},
+      {10009, "Bad file number"},
+      {10013, "Permission denied"},
+      {10014, "Bad address"},
+      {10022, "Invalid argument"},
+      {10024, "Too many open files"},
+      {10035, "Operation would block"},
+      {10036, "Operation now in progress"},
+      {10037, "Operation already in progress"},
+      {10038, "Socket operation on nonsocket"},
+      {10039, "Destination address required"},
+      {10040, "Message too long"},
+      {10041, "Protocol wrong type for socket"},
+      {10042, "Protocol not available"},
+      {10043, "Protocol not supported"},
+      {10044, "Socket not supported"},
+      {10045, "Operation not supported on socket"},
+      {10046, "Protocol family not supported"},
+      {10047, "Address family not supported"},
+      {10048, "Address already in use"},
+      {10049, "Can't assign requested address"},
+      {10050, "Network is down"},
+      {10051, "Network is unreachable"},
+      {10052, "Network dropped connection on reset"},
+      {10053, "Software caused connection abort"},
+      {10054, "Connection reset by peer"},
+      {10055, "No buffer space available"},
+      {10056, "Socket is already connected"},
+      {10057, "Socket is not connected"},
+      {10058, "Can't send after socket shutdown"},
+      {10059, "Too many references:can't splice"},
+      {10060, "Connection timed out"},
+      {10061, "Connection refused"},
+      {10062, "Too many levels of symbolic links"},
+      {10063, "File name is too long"},
+      {10064, "Host is down"},
+      {10065, "No route to host"},
+      {10066, "Directory is not empty"},
+      {10067, "Too many processes"},
+      {10068, "Too many users"},
+      {10069, "Disk quota exceeded"},
+      {10070, "Stale NFS file handle"},
+      {10071, "Too many levels of remote in path"},
+      {10091, "Network subsystem is unusable"},
+      {10092, "Winsock DLL cannot support this application"},
+      {10093, "Winsock not initialized"},
+      {11001, "Host not found"},
+      {11002, "Non authoritative - host not found"},
+      {11003, "Non recoverable error"},
+      {11004, "Valid name, no data record of requested type"},
+  };
+  return texts;
+}
+
+constexpr int kWsaNotConnected = 10057;
+constexpr int kWsaNetworkDown = 10050;
+constexpr int kWsaHostNotFound = 11001;
+constexpr int kWsaTryAgain = 11002;
+constexpr int kWsaNoData = 11004;
+
+// Qt reports several connect failures as NetworkError; its message tells them apart.
+int NetworkErrorCode(const QString& errorString) {
+  static const std::pair<const char*, int> byText[] = {
+      {"Network unreachable", 10051},    {"Host unreachable", 10065},
+      {"Connection timed out", 10060},   {"The address is protected", 10013},
+      {"Address already in use", 10048},
+  };
+  for (const auto& [text, code] : byText) {
+    if (errorString == QCoreApplication::translate("QNativeSocketEngine", text)) return code;
+  }
+  return kWsaNetworkDown;
+}
+
+int HostLookupCode(const QHostInfo& info) {
+  switch (info.error()) {
+    case QHostInfo::NoError:
+      return info.addresses().isEmpty() ? kWsaNoData : 0;
+    case QHostInfo::HostNotFound:
+      return kWsaHostNotFound;
+    case QHostInfo::UnknownError:
+      break;
+  }
+  return kWsaTryAgain;
+}
+
+// An address literal, with the brackets of "[::1]" accepted.
+bool IsAddressLiteral(QString& host) {
+  if (host.startsWith('[') && host.endsWith(']')) {
+    const QString inner = host.mid(1, host.size() - 2);
+    if (QHostAddress(inner).isNull()) return false;
+    host = inner;
+    return true;
+  }
+  return !QHostAddress(host).isNull();
+}
+
+std::optional<quint16> ServicePort(const std::string& name, const char* protocolName) {
+  servent entry{};
+  servent* found = nullptr;
+  char buffer[1024];
+  if (getservbyname_r(name.c_str(), protocolName, &entry, buffer, sizeof buffer, &found) != 0 ||
+      found == nullptr) {
+    return std::nullopt;
+  }
+  return ntohs(static_cast<uint16_t>(found->s_port));
+}
+
+quint16 PortNumber(const std::string& text) {
+  long long value = 0;
+  const char* end = text.data() + text.size();
+  const auto [stop, error] = std::from_chars(text.data(), end, value);
+  if (text.empty() || stop != end || error == std::errc::invalid_argument) {
+    throw std::invalid_argument("'" + Cp932ToUtf8(text) + "' is not a valid integer value");
+  }
+  if (error == std::errc::result_out_of_range || value < 0 || value > 65535) {
+    throw std::out_of_range("Port " + Cp932ToUtf8(text) + " is not in the range 0 to 65535");
+  }
+  return static_cast<quint16>(value);
+}
+
+}  // namespace
+
+// --- TCustomWSocket -------------------------------------------------------------------------
+
+TCustomWSocket::TCustomWSocket(QObject* parent) : QObject(parent) {}
+
+std::string TCustomWSocket::ErrorText(int Code) {
+  const auto& texts = WinsockTexts();
+  const auto found = texts.find(Code);
+  return found == texts.end() ? "Not a Winsock error" : found->second;
+}
+
+void TCustomWSocket::SocketError(int Code) {
+  FLastError = Code;
+  if (OnError) OnError(this, Code, ErrorText(Code));
+}
+
+int TCustomWSocket::WinsockCode(const QTcpSocket& Socket) {
+  switch (Socket.error()) {
+    case QAbstractSocket::ConnectionRefusedError:
+      return 10061;
+    case QAbstractSocket::RemoteHostClosedError:
+      return 10054;
+    case QAbstractSocket::HostNotFoundError:
+      return kWsaHostNotFound;
+    case QAbstractSocket::SocketAccessError:
+      return 10013;
+    case QAbstractSocket::SocketResourceError:
+      return 10055;
+    case QAbstractSocket::SocketTimeoutError:
+      return 10060;
+    case QAbstractSocket::DatagramTooLargeError:
+      return 10040;
+    case QAbstractSocket::AddressInUseError:
+      return 10048;
+    case QAbstractSocket::SocketAddressNotAvailableError:
+      return 10049;
+    case QAbstractSocket::UnsupportedSocketOperationError:
+      return 10047;
+    case QAbstractSocket::UnfinishedSocketOperationError:
+      return 10036;
+    case QAbstractSocket::OperationError:
+      return 10022;
+    case QAbstractSocket::TemporaryError:
+      return 10035;
+    case QAbstractSocket::NetworkError:
+      return NetworkErrorCode(Socket.errorString());
+    default:
+      return kWsaNetworkDown;
+  }
+}
+
+void TCustomWSocket::SocketSend(QTcpSocket* Socket, const std::string& Text) {
+  if (Text.empty()) return;
+  if (Socket == nullptr || !Socket->isOpen()) {
+    SocketError(kWsaNotConnected);
+    return;
+  }
+  if (Socket->write(Text.data(), static_cast<qint64>(Text.size())) < 0) {
+    SocketError(WinsockCode(*Socket));
+    return;
+  }
+  Socket->flush();
+}
+
+std::string TCustomWSocket::SocketReceive(QTcpSocket* Socket) {
+  if (Socket == nullptr) return {};
+  const QByteArray bytes = Socket->read(kReceiveSize);
+  return std::string(bytes.constData(), static_cast<size_t>(bytes.size()));
+}
+
+void TCustomWSocket::ShutdownSocket(QPointer<QTcpSocket>& Socket) {
+  QTcpSocket* closing = Socket;
+  Socket = nullptr;
+  if (closing == nullptr) return;
+  closing->disconnect(this);
+  closing->readAll();  // unread bytes are discarded
+  // The socket may be emitting the signal that led here, so it is deleted later, once the
+  // bytes already written have left.
+  connect(closing, &QAbstractSocket::disconnected, closing, &QObject::deleteLater);
+  closing->disconnectFromHost();
+  if (closing->state() == QAbstractSocket::UnconnectedState) closing->deleteLater();
+}
+
+std::optional<TSocketAddress> TCustomWSocket::LookupAddress(const std::string& Host,
+                                                            const std::string& Port,
+                                                            const char* ProtocolName) {
+  TSocketAddress address;
+  const std::optional<quint16> service = ServicePort(Port, ProtocolName);
+  address.Port = service ? *service : PortNumber(Port);
+  address.Host = ToQString(Host);
+  if (!IsAddressLiteral(address.Host)) {
+    // Resolved here so that an unknown host fails the open at once; Qt resolves the name
+    // again (from its cache) when it connects and tries each address in turn.
+    const int code = HostLookupCode(QHostInfo::fromName(address.Host));
+    if (code != 0) {
+      SocketError(code);
+      return std::nullopt;
+    }
+  }
+  return address;
+}
+
+// --- TTCPClient -----------------------------------------------------------------------------
+
+TTCPClient::TTCPClient(QObject* parent) : TCustomWSocket(parent) {}
+
+TTCPClient::~TTCPClient() {
+  Close();
+}
+
+void TTCPClient::Open() {
+  if (Status() != TSocketStatus::Idle) return;
+  const std::optional<TSocketAddress> address = LookupAddress(Host, Port, "tcp");
+  if (!address) return;
+  StartingConnection();
+  auto* socket = new QTcpSocket(this);
+  WatchSocket(socket);
+  FSocket = socket;
+  FSocketHandle = -1;
+  SetStatus(TSocketStatus::Connecting);
+  socket->connectToHost(address->Host, address->Port);
+}
+
+void TTCPClient::Close() {
+  if (Status() != TSocketStatus::Connected && Status() != TSocketStatus::Connecting) return;
+  ShutdownSocket(FSocket);
+  SetStatus(TSocketStatus::Idle);
+}
+
+void TTCPClient::SendText(const std::string& Text) {
+  SocketSend(FSocket, Text);
+}
+
+std::string TTCPClient::ReceiveText() {
+  std::string text = SocketReceive(FSocket);
+  // More bytes waiting are announced by another OnData, as a burst of 3,000 bytes arrives
+  // in three reads.
+  if (FSocket && FSocket->bytesAvailable() > 0) PostDataNotice();
+  return text;
+}
+
+void TTCPClient::WatchSocket(QTcpSocket* Socket) {
+  connect(Socket, &QTcpSocket::connected, this, [this, Socket] { SocketConnected(Socket); });
+  connect(Socket, &QTcpSocket::readyRead, this, [this, Socket] { SocketReadyRead(Socket); });
+  connect(Socket, &QTcpSocket::disconnected, this, [this, Socket] { SocketDisconnected(Socket); });
+  connect(Socket, &QTcpSocket::errorOccurred, this, [this, Socket] { SocketFailed(Socket); });
+}
+
+bool TTCPClient::IsCurrent(const QTcpSocket* Socket) const {
+  return Socket != nullptr && Socket == FSocket && Status() != TSocketStatus::Idle;
+}
+
+void TTCPClient::SocketConnected(QTcpSocket* Socket) {
+  if (!IsCurrent(Socket)) return;
+  FSocketHandle = Socket->socketDescriptor();
+  // Urgent data (a telnet data mark) stays in line with the rest of the stream.
+  const int inLine = 1;
+  setsockopt(static_cast<int>(FSocketHandle), SOL_SOCKET, SO_OOBINLINE, &inLine, sizeof inLine);
+  if (OnConnect) OnConnect(this, FSocketHandle);
+  if (IsCurrent(Socket) && Status() == TSocketStatus::Connecting) {
+    SetStatus(TSocketStatus::Connected);
+  }
+}
+
+void TTCPClient::SocketReadyRead(QTcpSocket* Socket) {
+  if (IsCurrent(Socket) && Socket->bytesAvailable() > 0) RaiseData();
+}
+
+void TTCPClient::SocketDisconnected(QTcpSocket* Socket) {
+  if (!IsCurrent(Socket)) return;
+  // The bytes that arrived before the close are offered first, so that nothing the host
+  // sent last is lost; a handler that stops reading ends the offer.
+  while (IsCurrent(Socket) && Socket->bytesAvailable() > 0) {
+    const qint64 unread = Socket->bytesAvailable();
+    RaiseData();
+    if (IsCurrent(Socket) && Socket->bytesAvailable() >= unread) break;
+  }
+  if (!IsCurrent(Socket)) return;
+  if (OnClose) OnClose(this, FSocketHandle);
+  Close();
+}
+
+void TTCPClient::SocketFailed(QTcpSocket* Socket) {
+  // A closing peer is reported by the disconnection, not as a failure.
+  if (!IsCurrent(Socket) || Socket->error() == QAbstractSocket::RemoteHostClosedError) return;
+  SocketError(WinsockCode(*Socket));
+}
+
+void TTCPClient::RaiseData() {
+  if (OnData) OnData(this, FSocketHandle);
+}
+
+void TTCPClient::PostDataNotice() {
+  QMetaObject::invokeMethod(
+      this,
+      [this, socket = FSocket] {
+        if (IsCurrent(socket) && socket->bytesAvailable() > 0) RaiseData();
+      },
+      Qt::QueuedConnection);
+}

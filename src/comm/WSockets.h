@@ -1,0 +1,118 @@
+// Asynchronous TCP client: one connection to a host and port, reported by
+// events on the thread that owns the component (the main thread).
+#pragma once
+
+#include <QObject>
+#include <QPointer>
+#include <QString>
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+
+class QTcpSocket;
+
+enum class TSocketStatus : std::uint8_t {
+  NotStarted,  // the socket layer failed to start; Qt's needs no start-up, so never held
+  Idle,
+  Connected,
+  Connecting,
+};
+
+// The socket handle carried by the notifications.
+using TSocket = qintptr;
+
+// What a host and port text resolve to: a host Qt connects to and a port number.
+struct TSocketAddress {
+  QString Host;
+  quint16 Port = 0;
+};
+
+// The protocol-independent part: status, error reporting, send, receive, shutdown and
+// address lookup. Failures are Winsock codes (the codes callers and their texts know).
+class TCustomWSocket : public QObject {
+ public:
+  using TOnError = std::function<void(TCustomWSocket* Sender, int Error, const std::string& Msg)>;
+
+  explicit TCustomWSocket(QObject* parent = nullptr);
+
+  TSocketStatus Status() const { return FStatus; }
+  int LastError() const { return FLastError; }
+  // The English text of LastError.
+  std::string ErrorText() const { return ErrorText(FLastError); }
+  static std::string ErrorText(int Code);
+
+  TOnError OnError;
+
+  static constexpr int kReceiveSize = 1024;
+
+ protected:
+  void SetStatus(TSocketStatus Status) { FStatus = Status; }
+  // Records Code in LastError and reports it through OnError when assigned.
+  void SocketError(int Code);
+  // The Winsock code for the error that socket reports.
+  static int WinsockCode(const QTcpSocket& Socket);
+
+  // Sends every byte of Text now as far as the network takes it; the rest leaves from Qt's
+  // write buffer, so nothing is dropped.
+  void SocketSend(QTcpSocket* Socket, const std::string& Text);
+  // At most kReceiveSize bytes that have arrived; empty when none.
+  std::string SocketReceive(QTcpSocket* Socket);
+  // Stops the socket's notifications, discards unread bytes and closes it after the bytes
+  // already sent have left; Socket becomes null.
+  void ShutdownSocket(QPointer<QTcpSocket>& Socket);
+  // Resolves Host (an IPv4 or IPv6 address, or a host name) and Port (a service name or a
+  // decimal number). A failed name lookup is reported through SocketError and gives nothing.
+  // Throws std::invalid_argument for a Port that is neither a service nor a number, and
+  // std::out_of_range for a number outside 0 to 65535.
+  std::optional<TSocketAddress> LookupAddress(const std::string& Host, const std::string& Port,
+                                              const char* ProtocolName);
+
+ private:
+  TSocketStatus FStatus = TSocketStatus::Idle;
+  int FLastError = 0;
+};
+
+class TTCPClient : public TCustomWSocket {
+ public:
+  using TOnData = std::function<void(TTCPClient* Sender, TSocket Socket)>;
+  using TOnConnect = std::function<void(TTCPClient* Sender, TSocket Socket)>;
+  using TOnClose = std::function<void(TTCPClient* Sender, TSocket Socket)>;
+
+  explicit TTCPClient(QObject* parent = nullptr);
+  ~TTCPClient() override;
+
+  // Starts a connection to Host and Port when idle; afterwards Status is Connecting while the
+  // attempt is under way, and any other state means it failed at once (see LastError).
+  void Open();
+  // Ends the connection when connected or connecting; Status becomes Idle and no event of
+  // the connection follows.
+  void Close();
+  void SendText(const std::string& Text);
+  // The bytes now available, at most 1,024; called from OnData.
+  virtual std::string ReceiveText();
+
+  std::string Host;  // an IPv4 or IPv6 address, or a host name
+  std::string Port;  // a service name or a decimal port number
+
+  TOnData OnData;
+  TOnConnect OnConnect;
+  TOnClose OnClose;
+
+ protected:
+  // Called by Open before a new connection is attempted.
+  virtual void StartingConnection() {}
+
+ private:
+  void WatchSocket(QTcpSocket* Socket);
+  void SocketConnected(QTcpSocket* Socket);
+  void SocketReadyRead(QTcpSocket* Socket);
+  void SocketDisconnected(QTcpSocket* Socket);
+  void SocketFailed(QTcpSocket* Socket);
+  bool IsCurrent(const QTcpSocket* Socket) const;
+  void RaiseData();
+  void PostDataNotice();
+
+  QPointer<QTcpSocket> FSocket;
+  TSocket FSocketHandle = -1;  // the connected socket's handle, kept for OnClose
+};

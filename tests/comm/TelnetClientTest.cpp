@@ -1,0 +1,149 @@
+#include <gtest/gtest.h>
+
+#include <utility>
+#include <vector>
+
+#include "comm/TelnetClient.h"
+#include "support/EventWait.h"
+#include "support/LoopbackPeer.h"
+
+namespace {
+
+using namespace std::string_literals;
+
+const std::string kTerminalTypeIsDumb = "\xFF\xFA\x18\x00"s + "DUMB\xFF\xF0";
+
+struct TParseCase {
+  const char* Name;
+  std::vector<std::string> Blocks;
+  // Per block: the reply and the data.
+  std::vector<std::pair<std::string, std::string>> Expected;
+};
+
+const TParseCase kParseCases[] = {
+    {"plain text passes unchanged", {"abc\r\n"}, {{"", "abc\r\n"}}},
+    {"NUL is data", {"a\0b"s}, {{"", "a\0b"s}}},
+    {"WILL ECHO is agreed", {"\xFF\xFB\x01"}, {{"\xFF\xFD\x01", ""}}},
+    {"DO TERMINAL-TYPE is agreed", {"\xFF\xFD\x18"}, {{"\xFF\xFB\x18", ""}}},
+    {"binary and go-ahead agreed both ways",
+     {"\xFF\xFB\x00\xFF\xFD\x00\xFF\xFB\x03\xFF\xFD\x03"s},
+     {{"\xFF\xFD\x00\xFF\xFB\x00\xFF\xFD\x03\xFF\xFB\x03"s, ""}}},
+    {"other options are refused, in stream order",
+     {"\xFF\xFB\x25x\xFF\xFD\x1Fy\xFF\xFD\x01"},
+     {{"\xFF\xFE\x25\xFF\xFC\x1F\xFF\xFC\x01", "xy"}}},
+    {"refusals are acknowledged", {"\xFF\xFC\x01\xFF\xFE\x18"}, {{"\xFF\xFE\x01\xFF\xFC\x18", ""}}},
+    {"terminal type request is answered",
+     {"\xFF\xFA\x18\x01\xFF\xF0"},
+     {{kTerminalTypeIsDumb, ""}}},
+    {"other subnegotiations are removed unanswered",
+     {"a\xFF\xFA\x1F\x00\x50\x00\x18\xFF\xF0z"s},
+     {{"", "az"}}},
+    {"the first SE ends a subnegotiation",
+     {"\xFF\xFA\x05\xF0"
+      "abc"},
+     {{"", "abc"}}},
+    {"two-byte commands vanish",
+     {"a\xFF\xF1\xFF\xF2\xFF\xF3\xFF\xF4\xFF\xF5\xFF\xF6\xFF\xF7\xFF\xF8\xFF\xF9z"},
+     {{"", "az"}}},
+    {"stray IAC is dropped, doubled IAC is one data byte",
+     {"\xFF\x41\xFF\xFF\xFF\x00"s},
+     {{"", "A\xFF\x00"s}}},
+    {"IAC split from its command",
+     {"abc\xFF", "\xFB\x03\x41"},
+     {{"", "abc"}, {"\xFF\xFD\x03", "A"}}},
+    {"option byte in the next block", {"\xFF\xFB", "\x03"}, {{"", ""}, {"\xFF\xFD\x03", ""}}},
+    {"subnegotiation split over blocks",
+     {"x\xFF\xFA\x18", "\x01\xFF", "\xF0y"},
+     {{"", "x"}, {"", ""}, {kTerminalTypeIsDumb, "y"}}},
+};
+
+// A telnet client and a loopback host; the text the client returns is collected, read once
+// per OnData as the main window does.
+class TelnetClient : public testing::Test {
+ protected:
+  TelnetClient() {
+    Client.OnData = [this](TTCPClient* Sender, TSocket) { Text += Sender->ReceiveText(); };
+    Client.Host = "127.0.0.1";
+    Client.Port = std::to_string(Peer.Port());
+  }
+  TLoopbackPeer Peer;
+  TTelnetClient Client;
+  std::string Text;
+};
+
+}  // namespace
+
+TEST(TelnetProtocol, ParsesEachBlock) {
+  for (const auto& [name, blocks, expected] : kParseCases) {
+    SCOPED_TRACE(name);
+    TTelnetProtocol protocol;
+    ASSERT_EQ(blocks.size(), expected.size());
+    for (size_t i = 0; i < blocks.size(); ++i) {
+      std::string reply = "stale";
+      std::string data = "stale";
+      protocol.Parse(blocks[i], reply, data);
+      EXPECT_EQ(reply, expected[i].first) << "block " << i;
+      EXPECT_EQ(data, expected[i].second) << "block " << i;
+    }
+    EXPECT_EQ(protocol.PendingCount(), 0u);
+  }
+}
+
+TEST(TelnetProtocol, OverlongSubnegotiationStaysBoundedAndIsStillRemoved) {
+  TTelnetProtocol protocol;
+  std::string reply;
+  std::string data;
+  protocol.Parse("a\xFF\xFA\x05", reply, data);
+  EXPECT_EQ(data, "a");
+  for (int i = 0; i < 5; ++i) {
+    protocol.Parse(std::string(1024, 'x'), reply, data);
+    EXPECT_EQ(data, "");
+    EXPECT_LE(protocol.PendingCount(), TTelnetProtocol::kPendingCapacity);
+  }
+  protocol.Parse("xx\xFF\xF0z", reply, data);
+  EXPECT_EQ(data, "z");
+  EXPECT_EQ(reply, "");
+  EXPECT_EQ(protocol.PendingCount(), 0u);
+}
+
+TEST_F(TelnetClient, AnswersReachTheHostAndSplitSequencesJoin) {
+  Client.Open();
+  ASSERT_TRUE(Peer.WaitForConnections(1));
+  Peer.Send("\xFF\xFB\x01\xFF\xFD\x18Hi\xFF");
+  ASSERT_TRUE(Peer.WaitForReceived(6));
+  ASSERT_TRUE(WaitUntil([&] { return Text == "Hi"; }));
+  EXPECT_EQ(Peer.Received(), "\xFF\xFD\x01\xFF\xFB\x18");
+
+  Peer.Send("\xFB\x03!\xFF\xFA\x18");
+  ASSERT_TRUE(WaitUntil([&] { return Text == "Hi!"; }));
+  Peer.Send("\x01\xFF\xF0.");
+  ASSERT_TRUE(WaitUntil([&] { return Text == "Hi!."; }));
+  ASSERT_TRUE(Peer.WaitForReceived(6 + 3 + 10));
+  EXPECT_EQ(Peer.Received(), "\xFF\xFD\x01\xFF\xFB\x18\xFF\xFD\x03" + kTerminalTypeIsDumb);
+}
+
+TEST_F(TelnetClient, BreakIsSentOnlyWhileConnected) {
+  Client.SendBreak();
+  EXPECT_EQ(Client.LastError(), 0);
+
+  Client.Open();
+  Client.SendBreak();  // still connecting
+  ASSERT_TRUE(WaitUntil([&] { return Client.Status() == TSocketStatus::Connected; }));
+  Client.SendBreak();
+  ASSERT_TRUE(Peer.WaitForReceived(2));
+  RunEventsFor(50);
+  EXPECT_EQ(Peer.Received(), "\xFF\xF3");
+}
+
+TEST_F(TelnetClient, NewConnectionForgetsAnIncompleteSequence) {
+  Client.Open();
+  ASSERT_TRUE(Peer.WaitForConnections(1));
+  Peer.Send("a\xFF\xFA\x05unfinished");
+  ASSERT_TRUE(WaitUntil([&] { return Text == "a"; }));
+  Client.Close();
+
+  Client.Open();
+  ASSERT_TRUE(Peer.WaitForConnections(2));
+  Peer.Send("login\xF0:");
+  ASSERT_TRUE(WaitUntil([&] { return Text == "alogin\xF0:"; })) << Text;
+}
