@@ -3,8 +3,8 @@
 // incremental refresh gives the same pixels as drawing the page anew.
 
 #include <QFontMetrics>
-#include <functional>
 #include <QImage>
+#include <functional>
 
 #include "ViewFixture.h"
 #include "text/Codec.h"
@@ -31,9 +31,8 @@ int Inked(const QImage& image, const QRect& rect, const QColor& color) {
     for (int x = inside.left(); x <= inside.right(); ++x) {
       const QColor pixel = image.pixelColor(x, y);
       // Coverage from the channel that differs most from white.
-      const int channels[3][2] = {{pixel.red(), color.red()},
-                                  {pixel.green(), color.green()},
-                                  {pixel.blue(), color.blue()}};
+      const int channels[3][2] = {
+          {pixel.red(), color.red()}, {pixel.green(), color.green()}, {pixel.blue(), color.blue()}};
       int spread = 0;
       double coverage = 0;
       for (const auto& [seen, full] : channels)
@@ -139,7 +138,8 @@ TEST_F(DrawTest, EmphasisedWordIsFoundInItsFullWidthForm) {
 TEST_F(DrawTest, ReplacedCharacterIsDrawnInItsReplacement) {
   const std::string circled = Sjis("①");
   TReplaceFont entry;
-  entry.Code = static_cast<unsigned char>(circled[0]) * 256 + static_cast<unsigned char>(circled[1]);
+  entry.Code =
+      static_cast<unsigned char>(circled[0]) * 256 + static_cast<unsigned char>(circled[1]);
   entry.ReplaceCode = 'A';
   entry.FontName = FromQString(view.font().family());
   view.ReplaceFonts().Add(entry);
@@ -215,8 +215,14 @@ TEST_F(DrawTest, LineOperationsRedrawWhatTheyChange) {
   };
   const std::vector<Case> cases = {
       {"the line before a continuation changes", [](TQuokkaView& v) { v.Put(0, "plain"); }},
-      {"the selection's start moves", [](TQuokkaView& v) { v.SetSelStart({2, 1}); }},
-      {"the selection's end moves", [](TQuokkaView& v) { v.SetSelEnd({1, 2}); }},
+      {"the selection's start moves",
+       [](TQuokkaView& v) {
+         v.SetSelStart({2, 1});
+       }},
+      {"the selection's end moves",
+       [](TQuokkaView& v) {
+         v.SetSelEnd({1, 2});
+       }},
       {"lines change places", [](TQuokkaView& v) { v.Exchange(1, 2); }},
       {"a line is removed", [](TQuokkaView& v) { v.Delete(0); }},
       {"a line is inserted", [](TQuokkaView& v) { v.Insert(1, "inserted"); }},

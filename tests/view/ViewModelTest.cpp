@@ -15,7 +15,9 @@ namespace {
 
 const std::string Mark(1, FoldMark);
 
-std::string Repeat(char c, int n) { return std::string(static_cast<size_t>(n), c); }
+std::string Repeat(char c, int n) {
+  return std::string(static_cast<size_t>(n), c);
+}
 
 }  // namespace
 
@@ -27,10 +29,12 @@ TEST_F(ViewTest, FoldsAtEightyColumnsWithoutSplittingACharacter) {
   };
   const std::string a = Sjis("あ");
   const std::vector<Case> cases = {
-      {"200 single bytes", Repeat('a', 200),
+      {"200 single bytes",
+       Repeat('a', 200),
        {Repeat('a', 80) + Mark, Repeat('a', 80) + Mark, Repeat('a', 40)}},
       {"lead byte at column 80", Repeat('a', 79) + a + "b", {Repeat('a', 79) + Mark, a + "b"}},
-      {"double-byte character ending at column 80", Repeat('a', 78) + a + "b",
+      {"double-byte character ending at column 80",
+       Repeat('a', 78) + a + "b",
        {Repeat('a', 78) + a + Mark, "b"}},
       {"exactly 80 bytes", Repeat('a', 80), {Repeat('a', 80)}},
       {"empty line", "", {""}},
@@ -59,7 +63,8 @@ TEST_F(ViewTest, PartialLineIsReplacedByWhatFollows) {
   };
   const std::string lead = Sjis("あ").substr(0, 1);
   const std::vector<Case> cases = {
-      {"completed line", [](TQuokkaView& v) {
+      {"completed line",
+       [](TQuokkaView& v) {
          v.ShowPartialLine("abc");
          v.AddLines({"abcdef"});
        },
@@ -70,10 +75,12 @@ TEST_F(ViewTest, PartialLineIsReplacedByWhatFollows) {
          v.ShowPartialLine("abcd");
        },
        {"abcd"}},
-      {"added line", [](TQuokkaView& v) {
+      {"added line",
+       [](TQuokkaView& v) {
          v.ShowPartialLine("ab");
          v.Add("abc");
-       }, {"abc"}},
+       },
+       {"abc"}},
       {"dangling lead byte", [&](TQuokkaView& v) { v.ShowPartialLine("ab" + lead); }, {"ab"}},
       {"cleared while shown",
        [](TQuokkaView& v) {
