@@ -29,6 +29,3 @@ int FoldCut(std::string_view text, int width);
 
 // The text without a final lead byte whose trail byte has not arrived yet.
 std::string_view WithoutDanglingLeadByte(std::string_view text);
-
-// Byte length of the character that starts at `pos` (1 or 2).
-int CharLength(std::string_view text, size_t pos);

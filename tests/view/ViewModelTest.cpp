@@ -225,3 +225,16 @@ TEST_F(ViewTest, LoadsAndSavesThroughStreams) {
   view.SaveToStream(out);
   EXPECT_EQ(out.str(), "one\r\n" + Repeat('a', 80) + Mark + "\r\n" + Repeat('a', 20) + "\r\n");
 }
+
+TEST_F(ViewTest, FrameStyleChangesGoThroughTheHandler) {
+  const int pageLines = view.PageLines();
+  int changed = 0;
+  view.OnBvStyleChanging = [](TQuokkaView&, TBvStyle& style) { style.Include(bvCaption); };
+  view.OnBvStyleChanged = [&](TQuokkaView&) { ++changed; };
+  view.SetBvStyle({bvDblFrame});
+  EXPECT_EQ(view.BvStyle(), (TBvStyle{bvDblFrame, bvCaption}));
+  EXPECT_EQ(changed, 1);
+  EXPECT_LT(view.PageLines(), pageLines);  // the caption takes a line's room
+  view.SetBvStyle({bvDblFrame, bvCaption});
+  EXPECT_EQ(changed, 1);  // no change, no events
+}
