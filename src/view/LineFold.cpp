@@ -1,13 +1,6 @@
 #include "view/LineFold.h"
 
-
 #include "text/Codec.h"
-
-std::string StripFoldMarks(std::string_view text) {
-  std::string result(text);
-  std::erase(result, FoldMark);
-  return result;
-}
 
 int FoldCut(std::string_view text, int width) {
   int cut = width;

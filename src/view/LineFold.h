@@ -3,7 +3,6 @@
 // several lines, each but the last ending with the fold mark. Never splits a
 // double-byte character.
 
-#include <string>
 #include <string_view>
 
 // Ends a stored line that continues on the next stored line; never shown or copied.
@@ -17,9 +16,6 @@ inline bool EndsWithFoldMark(std::string_view line) {
 inline std::string_view WithoutFoldMark(std::string_view line) {
   return EndsWithFoldMark(line) ? line.substr(0, line.size() - 1) : line;
 }
-
-// The text with every fold mark byte removed.
-std::string StripFoldMarks(std::string_view text);
 
 // Where a text of at least `width` bytes is cut: the number of bytes of the
 // whole characters that fit into `width` bytes. A double-byte character that

@@ -675,8 +675,10 @@ void TQuokkaView::DrawLine(QPainter& Painter, int Top, int Index) {
 }
 
 void TQuokkaView::BringPageUpToDate() {
-  if (FBufferColor != FStyle.Background) {
+  // The replacement list tells no one when it is loaded; its size does.
+  if (FBufferColor != FStyle.Background || FDrawnReplacements != FReplaceFonts.Count()) {
     FBufferColor = FStyle.Background;
+    FDrawnReplacements = FReplaceFonts.Count();
     FBackBuffer.Invalidate();
   }
   std::vector<TRowKey> keys(static_cast<size_t>(FPageLines));

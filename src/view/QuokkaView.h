@@ -341,4 +341,5 @@ class TQuokkaView : public QAbstractScrollArea {
   int FPartialCount = 0;
   int FWritePos = 0;
   TReplaceFontList FReplaceFonts;
+  int FDrawnReplacements = 0;  // entries in FReplaceFonts when the page was drawn
 };

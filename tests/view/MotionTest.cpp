@@ -116,3 +116,18 @@ TEST_F(ViewTest, WithoutMotionSectionsKeepTheirControlBytes) {
             "ab\x01x\x02yy\x01"
             "c");
 }
+
+TEST_F(ViewTest, SectionCutByTheFoldStaysAtItsFirstFrame) {
+  view.SetIgnoreMotion(false);
+  view.SetMotionInterval(10);
+  view.SetEightyColumns(true);
+  view.Add(std::string(79, 'a') +
+           "\x01xy\x02z\x01"
+           "b");
+  const std::vector<std::string> stored = {std::string(79, 'a') + "x\x1F", "yb"};
+  ASSERT_EQ(Lines(), stored);
+  QElapsedTimer clock;
+  clock.start();
+  while (clock.elapsed() < 100) QApplication::processEvents();
+  EXPECT_EQ(Lines(), stored);
+}

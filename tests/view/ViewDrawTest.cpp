@@ -142,13 +142,21 @@ TEST_F(DrawTest, ReplacedCharacterIsDrawnInItsReplacement) {
       static_cast<unsigned char>(circled[0]) * 256 + static_cast<unsigned char>(circled[1]);
   entry.ReplaceCode = 'A';
   entry.FontName = FromQString(view.font().family());
-  view.ReplaceFonts().Add(entry);
   view.AddLines({circled, "A", Sjis("②")});
+  const QImage before = view.PageImage();
+  view.ReplaceFonts().Add(entry);  // as the owner loads the list
 
   const QImage page = view.PageImage();
   const int half = X("A", 1);
   EXPECT_EQ(page.copy(Band(0, 0, half)), page.copy(Band(1, 0, half)));
   EXPECT_EQ(Count(page, Band(0, half, X(circled, 2)), Qt::black), 0);
+  EXPECT_NE(page.copy(Band(0, 0, half)), before.copy(Band(0, 0, half)));
+}
+
+TEST_F(DrawTest, WidthsAreMeasuredOnTheDecodedText) {
+  const TLinePainter painter(view.font());
+  const std::string line = Sjis("今日はabcです");
+  for (size_t bytes : {0, 2, 6, 7, 9, 13}) EXPECT_EQ(painter.Width(line, bytes), X(line, bytes));
 }
 
 TEST_F(DrawTest, SelectionIsInvertedFromItsStartToItsEnd) {

@@ -7,6 +7,7 @@
 #include <sstream>
 
 #include "ViewFixture.h"
+#include "support/TempFolder.h"
 #include "text/Codec.h"
 #include "text/Errors.h"
 #include "view/LineFold.h"
@@ -237,4 +238,35 @@ TEST_F(ViewTest, FrameStyleChangesGoThroughTheHandler) {
   EXPECT_LT(view.PageLines(), pageLines);  // the caption takes a line's room
   view.SetBvStyle({bvDblFrame, bvCaption});
   EXPECT_EQ(changed, 1);  // no change, no events
+}
+
+TEST_F(ViewTest, LoadsAFileAndReportsAMissingOne) {
+  TTempFolder folder;
+  const std::string path = folder.Path() + "/lines.txt";
+  view.AddLines({"one", "two", "three"});
+  view.SaveToFile(path);
+  view.Clear();
+  view.LoadFromFile(path);
+  EXPECT_EQ(Lines(), (std::vector<std::string>{"one", "two", "three"}));
+  EXPECT_THROW(view.LoadFromFile(folder.Path() + "/missing.txt"), EInOutError);
+  EXPECT_EQ(view.LineCount(), 0);
+  EXPECT_NO_THROW(view.AddLines({"after"}));
+  EXPECT_EQ(view.LineColor(0), view.TextColor());
+}
+
+TEST(FoldCut, EndsAfterTheLastWholeCharacter) {
+  const std::string a = Sjis("あ");
+  struct Case {
+    std::string text;
+    int width;
+    int cut;
+  };
+  const std::vector<Case> cases = {
+      {"abcdef", 4, 4},       {"abc" + a, 4, 3},  // lead byte at the width: the character moves on
+      {"ab" + a + "c", 4, 4},                     // the character ends at the width
+      {a + a, 1, 2},                              // a width of one still takes a whole character
+      {"a" + a, 1, 1},
+  };
+  for (const Case& c : cases)
+    EXPECT_EQ(FoldCut(c.text, c.width), c.cut) << c.text << " " << c.width;
 }
