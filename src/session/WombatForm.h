@@ -6,10 +6,10 @@
 // handlers live in one source file per concern (WombatForm*.cpp).
 
 #include <QMainWindow>
+#include <QPointer>
 #include <QSet>
 #include <QString>
 #include <QStringList>
-#include <QPointer>
 #include <array>
 #include <functional>
 #include <memory>
@@ -30,6 +30,8 @@ class QPushButton;
 class QToolButton;
 class THelpForm;
 class TLogMgr;
+class TQuokkaView;
+class TSeparater;
 
 class TWombatForm : public QMainWindow {
  public:
@@ -60,6 +62,7 @@ class TWombatForm : public QMainWindow {
   QWidget* BuildAccessPanel();
   QWidget* BuildTerminalPanel();
   QWidget* BuildFunctionPanel();
+  TQuokkaView* BuildView(const char* name, int maxLineCount, int maxChar, bool autoScroll);
   void BuildMainMenu();
   void BuildPopupMenu();
   QAction* AddCommand(QMenu* menu, const char* name, const QString& caption,
@@ -86,6 +89,12 @@ class TWombatForm : public QMainWindow {
   std::vector<std::string> AccessEntryNames();
   void LoadSettings(TGenRegist& reg);
   void LoadWindowSettings(TGenRegist& reg);
+  void LoadViewSettings(TGenRegist& reg);
+  void LoadViewLook(TGenRegist& reg, TQuokkaView& view, const TQuokkaView& defaults);
+  void LoadInputFont(TGenRegist& reg);
+  void LoadAccentWords(TGenRegist& reg);
+  void LoadReplaceFonts();
+  void SaveViewSettings(TGenRegist& reg);
   void SaveSettings();
   void UpdateSiblingCommand();
 
@@ -114,6 +123,7 @@ class TWombatForm : public QMainWindow {
   QString FSiblingPath;
   int FReconnectTimeOut = 20;
   int FTermHeight = 200;
+  TColor FInputFontColor = clWindowText;
   QSet<const QObject*> FWiredCommands;
   QPointer<THelpForm> FHelpForm;
 
@@ -128,7 +138,9 @@ class TWombatForm : public QMainWindow {
   QPushButton* Disconnect1;
   QWidget* TerminalPanel;
   QWidget* ViewPanel;
-  QFrame* Separater1;
+  TQuokkaView* LogView;
+  TQuokkaView* TerminalView;
+  TSeparater* Separater1;
   QFrame* InputPanel;
   QComboBox* InputEdit;
   QFrame* ConfigPanel;
