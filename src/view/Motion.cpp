@@ -68,7 +68,9 @@ class TFrameCollector {
 
 TMotion ParseMotion(std::string& text) {
   // A section needs its opening and its closing byte.
-  if (std::count(text.begin(), text.end(), SectionMark) < 2) return {};
+  const size_t first = text.find(SectionMark);
+  if (first == std::string::npos || text.find(SectionMark, first + 1) == std::string::npos)
+    return {};
   TFrameCollector collector;
   std::optional<size_t> open;
   std::optional<size_t> close;
