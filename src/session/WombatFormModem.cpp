@@ -5,6 +5,7 @@
 // drops.
 #include <QLabel>
 #include <QLineEdit>
+#include <functional>
 #include <limits>
 
 #include "access/DialProperties.h"
@@ -45,6 +46,19 @@ int SerialSpeed(const std::string& field) {
   bool isNumber = false;
   const int speed = ToQString(field).trimmed().toInt(&isNumber);
   return isNumber && speed >= kSlowestSpeed && speed <= kFastestSpeed ? speed : kFastestSpeed;
+}
+
+// Shows the number being called and starts the call; a call that cannot
+// start shows its reason in the status line instead.
+bool StartCall(QLabel* status, const QString& number, const std::function<void()>& call) {
+  status->setText(number + "へ接続しています");
+  try {
+    call();
+  } catch (const std::exception& error) {
+    status->setText(QString::fromUtf8(error.what()));
+    return false;
+  }
+  return true;
 }
 
 void ShowError(const std::exception& error) {
@@ -106,14 +120,7 @@ bool TWombatForm::StartSerialModem() {
     if (!fields[i].empty()) MyComm1->InitCommands.push_back(fields[i]);
   MyComm1->SetBaudRate(
       SerialSpeed(fields.size() > kInitCommandCount ? fields[kInitCommandCount] : std::string()));
-  StatusPanel->setText(ToQString(MyComm1->PhoneNumber()) + "へ接続しています");
-  try {
-    MyComm1->Dial();
-  } catch (const std::exception& error) {
-    StatusPanel->setText(QString::fromUtf8(error.what()));
-    return false;
-  }
-  return true;
+  return StartCall(StatusPanel, ToQString(MyComm1->PhoneNumber()), [this] { MyComm1->Dial(); });
 }
 
 // Calls the entry's number through the telephony modem named by the port text.
@@ -129,14 +136,8 @@ bool TWombatForm::StartTelephonyModem() {
     return false;
   }
   TAPI->TranslateAddress();
-  StatusPanel->setText(ToQString(TAPI->DisplayableAddress()) + "へ接続しています");
-  try {
-    TAPI->MakeCall();
-  } catch (const std::exception& error) {
-    StatusPanel->setText(QString::fromUtf8(error.what()));
-    return false;
-  }
-  return true;
+  return StartCall(StatusPanel, ToQString(TAPI->DisplayableAddress()),
+                   [this] { TAPI->MakeCall(); });
 }
 
 // While the serial modem still sends its commands or dials, what arrives are

@@ -173,6 +173,19 @@ TEST_F(ModemConnectionTest, AWrongPortOrModemNameIsShownAndNothingStarts) {
   EXPECT_TRUE(modem.Commands().empty());
 }
 
+TEST_F(ModemConnectionTest, ASerialPortThatCannotBeOpenedShowsWhyAndReturnsToIdle) {
+  SetSetting("Comm/COM1", home.DataFile("no-such-device"));
+  SaveModemEntry("123", "COM1");
+  Start();
+  Click("Connect1");
+  EXPECT_TRUE(Enabled("Connect1"));
+  EXPECT_FALSE(Enabled("Disconnect1"));
+  EXPECT_EQ(form->ConnectKind(), TWombatForm::kNoConnection);
+  EXPECT_FALSE(Status().isEmpty());
+  EXPECT_FALSE(Status().endsWith("へ接続しています")) << Status().toStdString();
+  EXPECT_EQ(ReadDataFile("Phone.txt"), "");
+}
+
 TEST_F(ModemConnectionTest, TelephonyModemCallsTheTranslatedNumberAndRunsTheSession) {
   PlayHost();
   ListTelephonyLine();
