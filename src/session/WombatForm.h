@@ -11,6 +11,7 @@
 #include <QStringList>
 #include <QPointer>
 #include <array>
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
@@ -28,8 +29,11 @@ class QLineEdit;
 class QMenu;
 class QPushButton;
 class QToolButton;
+class QVBoxLayout;
 class THelpForm;
 class TLogMgr;
+class TQuokkaView;
+class TSeparater;
 
 class TWombatForm : public QMainWindow {
  public:
@@ -100,6 +104,27 @@ class TWombatForm : public QMainWindow {
   void KL1Click();
   void LoggingClick();
 
+  // WombatFormLinks.cpp: the two views, links, clipboard, shortcut files and
+  // the history view.
+  void BuildViews(QVBoxLayout& layout);
+  void SetUpView(TQuokkaView& view);
+  void WireLinkCommands();
+  void LogViewMouseMove(TQuokkaView& sender);
+  void PopupMenu1Popup();
+  void PopupMenu1Close();
+  void Copy1Click();
+  void Jump1Click();
+  void ShortCut1Click();
+  void URLCopy1Click();
+  void Clear1Click();
+  void KI1Click();
+  void ScrollUp1Click();
+  void ScrollDown1Click();
+  void TerminalViewViewLineChanging(TQuokkaView& sender, int32_t& value);
+  void LogViewViewLineChanged(TQuokkaView& sender);
+  void OpenHistoryView(int32_t& terminalTopLine);
+  void CloseHistoryView();
+
   // Owned objects.
   std::unique_ptr<TAccessPoint> AccessPoint1;
   std::unique_ptr<TLogMgr> FLogMgr;
@@ -115,6 +140,11 @@ class TWombatForm : public QMainWindow {
   int FReconnectTimeOut = 20;
   int FTermHeight = 200;
   QSet<const QObject*> FWiredCommands;
+  TQuokkaView* FViewUnderMouse = nullptr;
+  uint8_t FLinkKind = 0;
+  std::string FLinkText;
+  bool FUpdatingViews = false;
+  bool FViewEventsDetached = false;
   QPointer<THelpForm> FHelpForm;
 
   // Controls.
@@ -128,7 +158,9 @@ class TWombatForm : public QMainWindow {
   QPushButton* Disconnect1;
   QWidget* TerminalPanel;
   QWidget* ViewPanel;
-  QFrame* Separater1;
+  TQuokkaView* LogView;
+  TSeparater* Separater1;
+  TQuokkaView* TerminalView;
   QFrame* InputPanel;
   QComboBox* InputEdit;
   QFrame* ConfigPanel;

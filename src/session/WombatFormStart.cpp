@@ -29,7 +29,6 @@ constexpr int kInputPanelHeight = 20;
 constexpr int kConfigPanelWidth = 106;
 constexpr int kFunctionPanelHeight = 25;
 constexpr int kStatusPanelHeight = 18;
-constexpr int kSeparaterHeight = 4;
 
 QFont DesignFont(const char* family) {
   QFont font(family);
@@ -83,7 +82,6 @@ TWombatForm::TWombatForm(QWidget* parent)
   WriteProgramLocation(reg);
   LoadAccessList(reg);
   APNameListChange();
-  Separater1->hide();
   LoadSettings(reg);
   UpdateSiblingCommand();
 }
@@ -146,12 +144,7 @@ QWidget* TWombatForm::BuildTerminalPanel() {
   auto* views = new QVBoxLayout(ViewPanel);
   views->setContentsMargins(0, 0, 0, 0);
   views->setSpacing(0);
-  Separater1 = Named(new QFrame(ViewPanel), "Separater1");
-  Separater1->setFrameStyle(QFrame::Panel | QFrame::Raised);
-  Separater1->setFixedHeight(kSeparaterHeight);
-  Separater1->setCursor(Qt::SplitVCursor);
-  views->addWidget(Separater1);
-  views->addStretch(1);
+  BuildViews(*views);
 
   ConfigPanel = Panel(TerminalPanel, "ConfigPanel");
   ConfigPanel->setFixedWidth(kConfigPanelWidth);
@@ -276,6 +269,7 @@ void TWombatForm::WireCommands() {
   Wire(KS1, [this] { KS1Click(); });
   Wire(KL1, [this] { KL1Click(); });
   Wire(Logging, [this] { LoggingClick(); });
+  WireLinkCommands();
   connect(APNameList, &QComboBox::activated, this, [this] { APNameListChange(); });
 }
 
