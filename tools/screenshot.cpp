@@ -6,6 +6,7 @@
 #include <cstdio>
 
 #include "session/WombatForm.h"
+#include "view/Fonts.h"
 
 int main(int argc, char** argv) {
   if (argc != 2) {
@@ -15,6 +16,7 @@ int main(int argc, char** argv) {
   QApplication app(argc, argv);
   QApplication::setOrganizationName("Zeb");
   QApplication::setApplicationName("Wombat");
+  RegisterFontSubstitutions();
   const QString output = QString::fromLocal8Bit(argv[1]);
   TWombatForm form;
   form.resize(530, 551);

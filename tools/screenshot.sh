@@ -17,7 +17,9 @@ cmake --build build -j2 --target screenshot >/dev/null
 
 scratch="$(mktemp -d)"
 trap 'rm -rf "$scratch"' EXIT
-mkdir -p "$(dirname "$output")"
+mkdir -p "$(dirname "$output")" "$scratch/config/Zeb"
+# Show a telnet entry, so that the host fields are filled.
+printf '[AccessList]\nDefault=Tern(Telnet)\n' >"$scratch/config/Zeb/Wombat.conf"
 WOMBAT_HOME="$scratch/data" XDG_CONFIG_HOME="$scratch/config" \
   xvfb-run -a -s "-screen 0 1024x768x24" build/tools/screenshot "$output"
 echo "saved $output"

@@ -19,15 +19,13 @@ constexpr int kHeight = 295;
 constexpr int kFastestSpeedIndex = 6;
 
 const char* const kPresetScripts[] = {
-    "***@P'[*]C NIF'[>]SVC'[>]$I'[>]$P'; ⇒Road2",
-    "[*]C NIF'[>]SVC'[>]$I'[>]$P'; ⇒Road3～5",
-    "[:]NIFTY'[:]'[>]SVC'[>]$I'[>]$P'; ⇒Road7",
-    "[>]SVC'[>]$I'[>]$P'; ⇒Telnet",
-    "'[e:]NIFTY'[>]SVC'[>]$I'[>]$P'; ⇒CIS",
-    "[:]$I'; ⇒Tern",
+    "***@P'[*]C NIF'[>]SVC'[>]$I'[>]$P'; ⇒Road2", "[*]C NIF'[>]SVC'[>]$I'[>]$P'; ⇒Road3～5",
+    "[:]NIFTY'[:]'[>]SVC'[>]$I'[>]$P'; ⇒Road7",   "[>]SVC'[>]$I'[>]$P'; ⇒Telnet",
+    "'[e:]NIFTY'[>]SVC'[>]$I'[>]$P'; ⇒CIS",       "[:]$I'; ⇒Tern",
 };
 const char* const kSerialPorts[] = {"COM1", "COM2", "COM3", "COM4"};
-const char* const kSpeeds[] = {"  2400", "  4800", "  9600", " 19200", " 38400", " 57600", "115200"};
+const char* const kSpeeds[] = {"  2400", "  4800", "  9600", " 19200",
+                               " 38400", " 57600", "115200"};
 
 QLabel* Label(const QString& text, QWidget* parent, int x, int y, int width) {
   auto* label = new QLabel(text, parent);
@@ -49,8 +47,12 @@ QComboBox* EditableCombo(QWidget* parent) {
   return combo;
 }
 
-QString Text(const std::string& cp932) { return ToQString(cp932); }
-std::string Bytes(const QString& text) { return FromQString(text); }
+QString Text(const std::string& cp932) {
+  return ToQString(cp932);
+}
+std::string Bytes(const QString& text) {
+  return FromQString(text);
+}
 
 }  // namespace
 
@@ -113,15 +115,15 @@ void TAPConfigForm::BuildEntryControls() {
 
 void TAPConfigForm::BuildComPanel() {
   ComPanel = Place(new QGroupBox("モデムの直接制御", this), "ComPanel", 256, 6, 180, 280);
-  Label("ﾀﾞｲｱﾙ方法(&D)", ComPanel, 8, 20, 164)->setBuddy(
-      DialMethod = Place(new QComboBox(ComPanel), "DialMethod", 8, 36, 120));
+  Label("ﾀﾞｲｱﾙ方法(&D)", ComPanel, 8, 20, 164)
+      ->setBuddy(DialMethod = Place(new QComboBox(ComPanel), "DialMethod", 8, 36, 120));
   DialMethod->addItems({"ダイアル", "プッシュ"});
-  Label("モデム初期化コマンド(&M)", ComPanel, 8, 66, 164)->setBuddy(
-      Init1 = Place(new QLineEdit(ComPanel), "Init1", 8, 82, 164));
+  Label("モデム初期化コマンド(&M)", ComPanel, 8, 66, 164)
+      ->setBuddy(Init1 = Place(new QLineEdit(ComPanel), "Init1", 8, 82, 164));
   Init2 = Place(new QLineEdit(ComPanel), "Init2", 8, 108, 164);
   Init3 = Place(new QLineEdit(ComPanel), "Init3", 8, 134, 164);
-  Label("DTE速度(&T)", ComPanel, 8, 164, 164)->setBuddy(
-      DTESpeed = Place(new QComboBox(ComPanel), "DTESpeed", 8, 180, 120));
+  Label("DTE速度(&T)", ComPanel, 8, 164, 164)
+      ->setBuddy(DTESpeed = Place(new QComboBox(ComPanel), "DTESpeed", 8, 180, 120));
   for (const char* speed : kSpeeds) DTESpeed->addItem(speed);
   DTESpeed->setCurrentIndex(-1);
 
@@ -134,14 +136,14 @@ void TAPConfigForm::BuildComPanel() {
 
 void TAPConfigForm::BuildTapiPanel() {
   TAPIPanel = Place(new QGroupBox("ダイアルの設定（TAPI)", this), "TAPIPanel", 256, 6, 180, 280);
-  Label("接続先の市外局番(&C)", TAPIPanel, 8, 20, 164)->setBuddy(
-      CityCode = Place(new QLineEdit(TAPIPanel), "CityCode", 8, 36, 80));
-  Label("接続先の国番号(&N)", TAPIPanel, 8, 66, 164)->setBuddy(
-      CountryCode = Place(new QLineEdit(TAPIPanel), "CountryCode", 8, 82, 80));
+  Label("接続先の市外局番(&C)", TAPIPanel, 8, 20, 164)
+      ->setBuddy(CityCode = Place(new QLineEdit(TAPIPanel), "CityCode", 8, 36, 80));
+  Label("接続先の国番号(&N)", TAPIPanel, 8, 66, 164)
+      ->setBuddy(CountryCode = Place(new QLineEdit(TAPIPanel), "CountryCode", 8, 82, 80));
   ActualCode = Place(new QLabel(TAPIPanel), "ActualCode", 8, 116, 164, 18);
   Label("※上記２つは省略可です", TAPIPanel, 8, 142, 164);
-  DialProperty = Place(new QPushButton("ﾀﾞｲｱﾙのﾌﾟﾛﾊﾟﾃｨｰ(&D)", TAPIPanel), "DialProperty", 8, 240,
-                       164, 26);
+  DialProperty =
+      Place(new QPushButton("ﾀﾞｲｱﾙのﾌﾟﾛﾊﾟﾃｨｰ(&D)", TAPIPanel), "DialProperty", 8, 240, 164, 26);
   // The dialing properties belong to the telephony terminal; no modem of it
   // is listed yet, so the button has nothing to open.
   DialProperty->setEnabled(false);
@@ -186,13 +188,16 @@ void TAPConfigForm::LoadEntry(const QString& name) {
   DeviceRule();
 }
 
-QString TAPConfigForm::EntryName() const { return APNameLabel->text(); }
+QString TAPConfigForm::EntryName() const {
+  return APNameLabel->text();
+}
 
 // "COMn", the dial method digit, then init 1 to 3 and the speed, each ended
 // by 0x1F.
 void TAPConfigForm::FillSerialSettings(const std::string& port) {
   DeviceName->setCurrentIndex(DeviceName->findText(Text(port.substr(0, 4))));
-  if (port.size() > 4 && (port[4] == '0' || port[4] == '1')) DialMethod->setCurrentIndex(port[4] - '0');
+  if (port.size() > 4 && (port[4] == '0' || port[4] == '1'))
+    DialMethod->setCurrentIndex(port[4] - '0');
   QLineEdit* const inits[] = {Init1, Init2, Init3};
   size_t start = 5;
   for (int field = 0; field < 4 && start < port.size(); ++field) {

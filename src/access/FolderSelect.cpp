@@ -16,7 +16,9 @@
 
 namespace {
 
-QString CleanFolder(const QString& folder) { return QDir::cleanPath(QDir(folder).absolutePath()); }
+QString CleanFolder(const QString& folder) {
+  return QDir::cleanPath(QDir(folder).absolutePath());
+}
 
 bool IsPlainFolderName(const QString& name) {
   return !name.contains('/') && name != "." && name != "..";
@@ -100,9 +102,13 @@ void TFolderForm::SetFolders(const QString& shortcutFolder, const QString& logFo
   FLogFolder->setText(logFolder);
 }
 
-QString TFolderForm::ShortcutFolder() const { return FShortcutFolder->text(); }
+QString TFolderForm::ShortcutFolder() const {
+  return FShortcutFolder->text();
+}
 
-QString TFolderForm::LogFolder() const { return FLogFolder->text(); }
+QString TFolderForm::LogFolder() const {
+  return FLogFolder->text();
+}
 
 void TFolderForm::showEvent(QShowEvent* event) {
   QDialog::showEvent(event);

@@ -65,7 +65,8 @@ TSoundConfigForm::TSoundConfigForm(QString& connectSound, QString& disconnectSou
 }
 
 void TSoundConfigForm::Browse(QLineEdit* edit) {
-  const QString file = PlatformUi().OpenFileName(kOpenDialogTitle, FProgramFolder, kOpenDialogFilter);
+  const QString file =
+      PlatformUi().OpenFileName(kOpenDialogTitle, FProgramFolder, kOpenDialogFilter);
   if (!file.isEmpty()) edit->setText(file);
 }
 

@@ -13,8 +13,8 @@ class TSoundConfigForm : public QDialog {
  public:
   // `connectSound` and `disconnectSound` are shown, and replaced on OK; the
   // file chooser starts in `programFolder`.
-  TSoundConfigForm(QString& connectSound, QString& disconnectSound,
-                   const QString& programFolder, QWidget* parent = nullptr);
+  TSoundConfigForm(QString& connectSound, QString& disconnectSound, const QString& programFolder,
+                   QWidget* parent = nullptr);
 
  private:
   void Browse(QLineEdit* edit);

@@ -36,13 +36,13 @@ QByteArray Wave(const QByteArray& samples) {
   QByteArray wave("RIFF");
   AppendLE(wave, 36 + samples.size(), 4);
   wave.append("WAVEfmt ");
-  AppendLE(wave, 16, 4);                // format chunk size
-  AppendLE(wave, 1, 2);                 // PCM
-  AppendLE(wave, 1, 2);                 // mono
+  AppendLE(wave, 16, 4);  // format chunk size
+  AppendLE(wave, 1, 2);   // PCM
+  AppendLE(wave, 1, 2);   // mono
   AppendLE(wave, kSampleRate, 4);
-  AppendLE(wave, kSampleRate * 2, 4);   // bytes per second
-  AppendLE(wave, 2, 2);                 // bytes per frame
-  AppendLE(wave, 16, 2);                // bits per sample
+  AppendLE(wave, kSampleRate * 2, 4);  // bytes per second
+  AppendLE(wave, 2, 2);                // bytes per frame
+  AppendLE(wave, 16, 2);               // bits per sample
   wave.append("data");
   AppendLE(wave, samples.size(), 4);
   return wave + samples;

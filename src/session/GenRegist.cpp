@@ -41,8 +41,9 @@ QString FontSection(const QString& section, const QString& ident) {
 
 void ThrowOnAccessError(const QSettings& settings, const QString& what) {
   if (settings.status() == QSettings::AccessError)
-    throw ERegistryException(
-        QStringLiteral("Cannot %1 the settings file %2").arg(what, settings.fileName()).toStdString());
+    throw ERegistryException(QStringLiteral("Cannot %1 the settings file %2")
+                                 .arg(what, settings.fileName())
+                                 .toStdString());
 }
 
 void WriteText(const QString& key, const QString& section, const QString& ident,
@@ -55,8 +56,7 @@ void WriteText(const QString& key, const QString& section, const QString& ident,
 }
 
 // The stored text, or nothing when the value is missing.
-std::optional<QString> ReadText(const QString& key, const QString& section,
-                                const QString& ident) {
+std::optional<QString> ReadText(const QString& key, const QString& section, const QString& ident) {
   const TStoreName name = StoreName(key);
   QSettings settings(name.organization, name.application);
   ThrowOnAccessError(settings, QStringLiteral("read"));
@@ -145,9 +145,9 @@ struct TSystemColor {
 };
 
 constexpr TSystemColor kSystemColors[] = {
-    {5, QPalette::Base},         {8, QPalette::Text},        {15, QPalette::Button},
-    {18, QPalette::ButtonText},  {13, QPalette::Highlight},  {14, QPalette::HighlightedText},
-    {4, QPalette::Window},       {7, QPalette::WindowText},
+    {5, QPalette::Base},        {8, QPalette::Text},       {15, QPalette::Button},
+    {18, QPalette::ButtonText}, {13, QPalette::Highlight}, {14, QPalette::HighlightedText},
+    {4, QPalette::Window},      {7, QPalette::WindowText},
 };
 
 }  // namespace
@@ -167,13 +167,13 @@ TColor TColorFromColor(const QColor& color) {
   return color.red() | (color.green() << 8) | (color.blue() << 16);
 }
 
-void TGenRegist::WriteStringData(const QString& key, const QString& section,
-                                 const QString& ident, const QString& value) {
+void TGenRegist::WriteStringData(const QString& key, const QString& section, const QString& ident,
+                                 const QString& value) {
   WriteText(key, section, ident, value);
 }
 
-void TGenRegist::WriteIntegerData(const QString& key, const QString& section,
-                                  const QString& ident, int value) {
+void TGenRegist::WriteIntegerData(const QString& key, const QString& section, const QString& ident,
+                                  int value) {
   WriteText(key, section, ident, QString::number(value));
 }
 
@@ -182,8 +182,8 @@ void TGenRegist::WriteBoolData(const QString& key, const QString& section, const
   WriteText(key, section, ident, value ? QStringLiteral("1") : QStringLiteral("0"));
 }
 
-void TGenRegist::WriteTFontData(const QString& key, const QString& section,
-                                const QString& ident, const TFontData& font) {
+void TGenRegist::WriteTFontData(const QString& key, const QString& section, const QString& ident,
+                                const TFontData& font) {
   const QString group = FontSection(section, ident);
   WriteIntegerData(key, group, "Color", font.Color);
   WriteIntegerData(key, group, "Height", FontHeight(font.Font));
@@ -194,14 +194,13 @@ void TGenRegist::WriteTFontData(const QString& key, const QString& section,
   WriteBoolData(key, group, "Italic", font.Font.italic());
 }
 
-void TGenRegist::ReadStringData(const QString& key, const QString& section,
-                                const QString& ident, const QString& defaultValue,
-                                QString& value) {
+void TGenRegist::ReadStringData(const QString& key, const QString& section, const QString& ident,
+                                const QString& defaultValue, QString& value) {
   value = ReadText(key, section, ident).value_or(defaultValue);
 }
 
-int TGenRegist::ReadIntegerData(const QString& key, const QString& section,
-                                const QString& ident, int defaultValue) {
+int TGenRegist::ReadIntegerData(const QString& key, const QString& section, const QString& ident,
+                                int defaultValue) {
   const std::optional<QString> text = ReadText(key, section, ident);
   if (!text) return defaultValue;
   return ParseInteger(*text).value_or(defaultValue);

@@ -56,8 +56,7 @@ class TGenRegist {
                        const QString& value);
   void WriteIntegerData(const QString& key, const QString& section, const QString& ident,
                         int value);
-  void WriteBoolData(const QString& key, const QString& section, const QString& ident,
-                     bool value);
+  void WriteBoolData(const QString& key, const QString& section, const QString& ident, bool value);
   // Writes Color, Height, Name, Pitch, Size, Bold and Italic, in this order,
   // into the group section/Font/ident.
   void WriteTFontData(const QString& key, const QString& section, const QString& ident,
@@ -75,4 +74,3 @@ class TGenRegist {
   void ReadTFontData(const QString& key, const QString& section, const QString& ident,
                      const TFontData& defaultFont, TFontData& font);
 };
-

@@ -6,10 +6,10 @@
 // handlers live in one source file per concern (WombatForm*.cpp).
 
 #include <QMainWindow>
+#include <QPointer>
 #include <QSet>
 #include <QString>
 #include <QStringList>
-#include <QPointer>
 #include <array>
 #include <cstdint>
 #include <functional>
@@ -29,7 +29,6 @@ class QLineEdit;
 class QMenu;
 class QPushButton;
 class QToolButton;
-class QVBoxLayout;
 class THelpForm;
 class TLogMgr;
 class TQuokkaView;
@@ -64,6 +63,7 @@ class TWombatForm : public QMainWindow {
   QWidget* BuildAccessPanel();
   QWidget* BuildTerminalPanel();
   QWidget* BuildFunctionPanel();
+  TQuokkaView* BuildView(const char* name, int maxLineCount, int maxChar, bool autoScroll);
   void BuildMainMenu();
   void BuildPopupMenu();
   QAction* AddCommand(QMenu* menu, const char* name, const QString& caption,
@@ -90,6 +90,12 @@ class TWombatForm : public QMainWindow {
   std::vector<std::string> AccessEntryNames();
   void LoadSettings(TGenRegist& reg);
   void LoadWindowSettings(TGenRegist& reg);
+  void LoadViewSettings(TGenRegist& reg);
+  void LoadViewLook(TGenRegist& reg, TQuokkaView& view, const TQuokkaView& defaults);
+  void LoadInputFont(TGenRegist& reg);
+  void LoadAccentWords(TGenRegist& reg);
+  void LoadReplaceFonts();
+  void SaveViewSettings(TGenRegist& reg);
   void SaveSettings();
   void UpdateSiblingCommand();
 
@@ -106,8 +112,6 @@ class TWombatForm : public QMainWindow {
 
   // WombatFormLinks.cpp: the two views, links, clipboard, shortcut files and
   // the history view.
-  void BuildViews(QVBoxLayout& layout);
-  void SetUpView(TQuokkaView& view);
   void WireLinkCommands();
   void LogViewMouseMove(TQuokkaView& sender);
   void PopupMenu1Popup();
@@ -139,6 +143,7 @@ class TWombatForm : public QMainWindow {
   QString FSiblingPath;
   int FReconnectTimeOut = 20;
   int FTermHeight = 200;
+  TColor FInputFontColor = clWindowText;
   QSet<const QObject*> FWiredCommands;
   TQuokkaView* FViewUnderMouse = nullptr;
   uint8_t FLinkKind = 0;
@@ -159,8 +164,8 @@ class TWombatForm : public QMainWindow {
   QWidget* TerminalPanel;
   QWidget* ViewPanel;
   TQuokkaView* LogView;
-  TSeparater* Separater1;
   TQuokkaView* TerminalView;
+  TSeparater* Separater1;
   QFrame* InputPanel;
   QComboBox* InputEdit;
   QFrame* ConfigPanel;

@@ -112,4 +112,6 @@ void TWombatForm::KL1Click() {
   InputEdit->setFocus();
 }
 
-void TWombatForm::LoggingClick() { FLogMgr->SetEnabled(Logging->isChecked()); }
+void TWombatForm::LoggingClick() {
+  FLogMgr->SetEnabled(Logging->isChecked());
+}

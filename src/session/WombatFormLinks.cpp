@@ -8,13 +8,12 @@
 #include <QClipboard>
 #include <QFileInfo>
 #include <QKeyEvent>
+#include <QLayout>
 #include <QMenu>
-#include <QVBoxLayout>
 
 #include "session/InternetShortcut.h"
 #include "session/WombatForm.h"
 #include "text/QtCodec.h"
-#include "view/Fonts.h"
 #include "view/PlatformUi.h"
 #include "view/QuokkaView.h"
 #include "view/Separate.h"
@@ -45,66 +44,18 @@ class TDetachedViewEvents {
 
 }  // namespace
 
-// LogView, the splitter and TerminalView, top to bottom in the view panel.
-// LogView and the splitter are hidden until the user scrolls back.
-void TWombatForm::BuildViews(QVBoxLayout& layout) {
-  RegisterFontSubstitutions();
-  LogView = new TQuokkaView(ViewPanel);
-  LogView->setObjectName("LogView");
-  SetUpView(*LogView);
-  LogView->SetMaxLineCount(5000);
-  LogView->SetMaxChar(255);
-  LogView->hide();
-  layout.addWidget(LogView);
-
-  Separater1 = new TSeparater(ViewPanel);
-  Separater1->setObjectName("Separater1");
-  Separater1->SetKind(TSeparater::dkVertical);
-  Separater1->SetUpperMgn(2);
-  Separater1->SetLowerMgn(5);
-  Separater1->SetLineWidth(4);
-  Separater1->hide();
-  layout.addWidget(Separater1);
-
-  TerminalView = new TQuokkaView(ViewPanel);
-  TerminalView->setObjectName("TerminalView");
-  SetUpView(*TerminalView);
-  TerminalView->SetMaxLineCount(100);
-  TerminalView->SetMaxChar(151);
-  TerminalView->SetAutoScroll(true);
-  TerminalView->SetAddressColor(ColorFromTColor(clBlue));
-  TerminalView->SetMailAddressColor(ColorFromTColor(clGreen));
-  TerminalView->SetPageColor(ColorFromTColor(clPurple));
-  TerminalView->SetUserColor(ColorFromTColor(clGreen));
-  TerminalView->SetHandleColor(ColorFromTColor(clRed));
-  layout.addWidget(TerminalView, 1);
-  Separater1->SetReSizeCtrl(LogView);
+void TWombatForm::WireLinkCommands() {
   FViewUnderMouse = TerminalView;
-
+  for (TQuokkaView* view : {TerminalView, LogView}) {
+    view->SetPopupMenu(PopupMenu1);
+    view->OnMouseMove = [this](TQuokkaView& sender, Qt::KeyboardModifiers, int, int) {
+      LogViewMouseMove(sender);
+    };
+  }
   TerminalView->OnViewLineChanging = [this](TQuokkaView& sender, int32_t& value) {
     TerminalViewViewLineChanging(sender, value);
   };
   LogView->OnViewLineChanged = [this](TQuokkaView& sender) { LogViewViewLineChanged(sender); };
-}
-
-// What both views share by design.
-void TWombatForm::SetUpView(TQuokkaView& view) {
-  view.setFont(DefaultTerminalFont());
-  view.SetCaret(true);
-  view.SetScrollBar(ssVertical);
-  view.SetVSpace(1);
-  view.SetEightyColumns(true);
-  view.SetNormalMode(false);
-  view.SetIgnoreMotion(false);
-  view.SetMotionInterval(300);
-  view.OnMouseMove = [this](TQuokkaView& sender, Qt::KeyboardModifiers, int, int) {
-    LogViewMouseMove(sender);
-  };
-}
-
-void TWombatForm::WireLinkCommands() {
-  TerminalView->SetPopupMenu(PopupMenu1);
-  LogView->SetPopupMenu(PopupMenu1);
   Wire(Copy1, [this] { Copy1Click(); });
   Wire(Jump1, [this] { Jump1Click(); });
   Wire(ShortCut1, [this] { ShortCut1Click(); });

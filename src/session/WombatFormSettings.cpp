@@ -7,21 +7,27 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QFrame>
+#include <QLineEdit>
+#include <QPalette>
 
 #include "access/APConfig.h"
 #include "access/FileList.h"
 #include "session/DefaultSounds.h"
 #include "session/ProgramFolder.h"
 #include "session/WombatForm.h"
+#include "text/Analysis.h"
 #include "text/Codec.h"
 #include "text/LogMgr.h"
 #include "text/QtCodec.h"
+#include "view/QuokkaView.h"
 
 namespace {
 
 const QString kMainWindow = QStringLiteral("MainWindow");
 const QString kSettings = QStringLiteral("Settings");
 const QString kSounds = QStringLiteral("Sounds");
+// Spelled so: a group of its own beside MainWindow.
+const QString kTerminal = QStringLiteral("MainWondow\\Terminal");
 const char* const kTempEntry = "Temp";
 constexpr int kDefaultBound = 200;
 
@@ -40,6 +46,33 @@ const TDefaultEntry kDefaultEntries[] = {
     {"NIFTY(Telnet)", kServiceTelnetHost, "23", "[>]SVC'[>]$I'[>]$P'; ⇒Telnet", "Ni"},
     {"Tern(Telnet)", kChatHost, "13635", "[:]$I'; ⇒Tern", "Te"},
 };
+
+// The colours that both views take from the settings, in the stored order.
+struct TViewColor {
+  const char* ident;
+  QColor (TQuokkaView::*get)() const;
+  void (TQuokkaView::*set)(const QColor&);
+};
+
+const TViewColor kViewColors[] = {
+    {"UserColor", &TQuokkaView::UserColor, &TQuokkaView::SetUserColor},
+    {"PageColor", &TQuokkaView::PageColor, &TQuokkaView::SetPageColor},
+    {"HandleColor", &TQuokkaView::HandleColor, &TQuokkaView::SetHandleColor},
+    {"AddressColor", &TQuokkaView::AddressColor, &TQuokkaView::SetAddressColor},
+    {"MailAddressColor", &TQuokkaView::MailAddressColor, &TQuokkaView::SetMailAddressColor},
+    {"AccentColor", &TQuokkaView::AccentColor, &TQuokkaView::SetAccentColor},
+    {"AccentBackColor", &TQuokkaView::AccentBackColor, &TQuokkaView::SetAccentBackColor},
+    {"ConvColor", &TQuokkaView::ConvColor, &TQuokkaView::SetConvColor},
+};
+
+QColor ReadColor(TGenRegist& reg, const QString& ident, const QColor& defaultValue) {
+  return ColorFromTColor(
+      reg.ReadIntegerData(kWombatKey, kTerminal, ident, TColorFromColor(defaultValue)));
+}
+
+void WriteColor(TGenRegist& reg, const QString& ident, const QColor& value) {
+  reg.WriteIntegerData(kWombatKey, kTerminal, ident, TColorFromColor(value));
+}
 
 QString ReadString(TGenRegist& reg, const QString& section, const QString& ident,
                    const QString& defaultValue) {
@@ -124,6 +157,71 @@ void TWombatForm::LoadSettings(TGenRegist& reg) {
   FLogMgr->SetEnabled(logEnabled);
   Logging->setChecked(logEnabled);
   FShortcutFolder = ReadString(reg, kSettings, "IShortCutDir", folder.path());
+  LoadViewSettings(reg);
+  LoadInputFont(reg);
+  LoadAccentWords(reg);
+}
+
+// The terminal view's look is read first; the log view reads the same values
+// with the terminal view's as defaults, all but the background.
+void TWombatForm::LoadViewSettings(TGenRegist& reg) {
+  for (TQuokkaView* view : {TerminalView, LogView}) {
+    view->SetEightyColumns(reg.ReadBoolData(kWombatKey, kTerminal, "EightyColumn", true));
+    view->SetVSpace(reg.ReadIntegerData(kWombatKey, kTerminal, "VSpace", 1));
+  }
+  TerminalView->SetColor(ReadColor(reg, "Color", TerminalView->Color()));
+  LoadViewLook(reg, *TerminalView, *TerminalView);
+  const TFontData designFont{TerminalView->font(), TColorFromColor(TerminalView->FontColor())};
+  TFontData font;
+  reg.ReadTFontData(kWombatKey, kMainWindow, "Terminal", designFont, font);
+  LoadViewLook(reg, *LogView, *TerminalView);
+  // New lines take the font's colour, so that a text colour chosen in the
+  // settings panel outlives the session.
+  for (TQuokkaView* view : {TerminalView, LogView}) {
+    view->setFont(font.Font);
+    view->SetFontColor(ColorFromTColor(font.Color));
+    view->SetTextColor(ColorFromTColor(font.Color));
+  }
+}
+
+void TWombatForm::LoadViewLook(TGenRegist& reg, TQuokkaView& view, const TQuokkaView& defaults) {
+  for (const TViewColor& color : kViewColors)
+    (view.*color.set)(ReadColor(reg, color.ident, (defaults.*color.get)()));
+  view.SetIgnoreAccent(
+      reg.ReadBoolData(kWombatKey, kTerminal, "IgnoreAccent", defaults.IgnoreAccent()));
+  view.SetIgnoreMotion(
+      reg.ReadBoolData(kWombatKey, kTerminal, "IgnoreMotion", defaults.IgnoreMotion()));
+  view.SetMotionInterval(
+      reg.ReadIntegerData(kWombatKey, kTerminal, "MotionInterval", defaults.MotionInterval()));
+}
+
+void TWombatForm::LoadInputFont(TGenRegist& reg) {
+  TFontData font;
+  reg.ReadTFontData(kWombatKey, kMainWindow, "InputBox", {InputEdit->font(), FInputFontColor},
+                    font);
+  FInputFontColor = font.Color;
+  InputEdit->setFont(font.Font);
+  QPalette palette = InputEdit->palette();
+  palette.setColor(QPalette::Text, ColorFromTColor(FInputFontColor));
+  InputEdit->setPalette(palette);
+  InputPanel->setFixedHeight(InputEdit->sizeHint().height() + 2);
+}
+
+// The emphasised words, normalised; empty ones are skipped.
+void TWombatForm::LoadAccentWords(TGenRegist& reg) {
+  const int count = reg.ReadIntegerData(kWombatKey, kTerminal, "AccentNumber", 0);
+  for (int i = 1; i <= count; ++i) {
+    const std::string word = NormalizeText(
+        FromQString(ReadString(reg, kTerminal, QString("Accent%1").arg(i), QString())));
+    if (word.empty()) continue;
+    TerminalView->AccentWords().Add(word);
+    LogView->AccentWords().Add(word);
+  }
+}
+
+void TWombatForm::LoadReplaceFonts() {
+  TerminalView->ReplaceFonts().LoadFromFile(
+      QDir(ProgramFolder()).filePath("Replace.txt").toStdString());
 }
 
 void TWombatForm::SaveSettings() {
@@ -141,4 +239,25 @@ void TWombatForm::SaveSettings() {
   reg.WriteStringData(kWombatKey, kSettings, "LogFolder", ToQString(FLogMgr->Folder()));
   reg.WriteBoolData(kWombatKey, kSettings, "LogEnabled", FLogMgr->Enabled());
   reg.WriteStringData(kWombatKey, kSettings, "IShortCutDir", FShortcutFolder);
+  SaveViewSettings(reg);
+}
+
+// Only the terminal view's values are kept; the log view takes them at the
+// next start.
+void TWombatForm::SaveViewSettings(TGenRegist& reg) {
+  reg.WriteBoolData(kWombatKey, kTerminal, "EightyColumn", TerminalView->EightyColumns());
+  reg.WriteIntegerData(kWombatKey, kTerminal, "VSpace", TerminalView->VSpace());
+  WriteColor(reg, "Color", TerminalView->Color());
+  for (const TViewColor& color : kViewColors)
+    WriteColor(reg, color.ident, (TerminalView->*color.get)());
+  reg.WriteBoolData(kWombatKey, kTerminal, "IgnoreAccent", TerminalView->IgnoreAccent());
+  reg.WriteBoolData(kWombatKey, kTerminal, "IgnoreMotion", TerminalView->IgnoreMotion());
+  reg.WriteIntegerData(kWombatKey, kTerminal, "MotionInterval", TerminalView->MotionInterval());
+  reg.WriteTFontData(kWombatKey, kMainWindow, "Terminal",
+                     {TerminalView->font(), TColorFromColor(TerminalView->FontColor())});
+  reg.WriteTFontData(kWombatKey, kMainWindow, "InputBox", {InputEdit->font(), FInputFontColor});
+  const TNotifyStrings& words = TerminalView->AccentWords();
+  reg.WriteIntegerData(kWombatKey, kTerminal, "AccentNumber", words.Count());
+  for (int i = 0; i < words.Count(); ++i)
+    reg.WriteStringData(kWombatKey, kTerminal, QString("Accent%1").arg(i + 1), ToQString(words[i]));
 }

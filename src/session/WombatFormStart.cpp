@@ -18,7 +18,10 @@
 #include "session/WombatForm.h"
 #include "text/LogMgr.h"
 #include "text/QtCodec.h"
+#include "view/Fonts.h"
 #include "view/PlatformUi.h"
+#include "view/QuokkaView.h"
+#include "view/Separate.h"
 
 namespace {
 
@@ -29,6 +32,7 @@ constexpr int kInputPanelHeight = 20;
 constexpr int kConfigPanelWidth = 106;
 constexpr int kFunctionPanelHeight = 25;
 constexpr int kStatusPanelHeight = 18;
+constexpr int kSeparaterWidth = 4;
 
 QFont DesignFont(const char* family) {
   QFont font(family);
@@ -82,11 +86,16 @@ TWombatForm::TWombatForm(QWidget* parent)
   WriteProgramLocation(reg);
   LoadAccessList(reg);
   APNameListChange();
+  LogView->hide();
+  Separater1->hide();
   LoadSettings(reg);
+  LoadReplaceFonts();
   UpdateSiblingCommand();
 }
 
-TWombatForm::~TWombatForm() { FormDestroy(); }
+TWombatForm::~TWombatForm() {
+  FormDestroy();
+}
 
 void TWombatForm::BuildControls() {
   setWindowTitle("Wombat");
@@ -144,7 +153,22 @@ QWidget* TWombatForm::BuildTerminalPanel() {
   auto* views = new QVBoxLayout(ViewPanel);
   views->setContentsMargins(0, 0, 0, 0);
   views->setSpacing(0);
-  BuildViews(*views);
+  LogView = BuildView("LogView", 5000, 255, false);
+  TerminalView = BuildView("TerminalView", 100, 151, true);
+  TerminalView->SetAddressColor(ColorFromTColor(clBlue));
+  TerminalView->SetMailAddressColor(ColorFromTColor(clGreen));
+  TerminalView->SetPageColor(ColorFromTColor(clPurple));
+  TerminalView->SetUserColor(ColorFromTColor(clGreen));
+  TerminalView->SetHandleColor(ColorFromTColor(clRed));
+  views->addWidget(LogView);
+  views->addWidget(TerminalView, 1);
+  // The bar between the views sets the height of the history view.
+  Separater1 = Named(new TSeparater(ViewPanel), "Separater1");
+  Separater1->SetKind(TSeparater::dkVertical);
+  Separater1->SetUpperMgn(2);
+  Separater1->SetLowerMgn(5);
+  Separater1->SetLineWidth(kSeparaterWidth);
+  Separater1->SetReSizeCtrl(LogView);
 
   ConfigPanel = Panel(TerminalPanel, "ConfigPanel");
   ConfigPanel->setFixedWidth(kConfigPanelWidth);
@@ -170,6 +194,42 @@ QWidget* TWombatForm::BuildTerminalPanel() {
   layout->addLayout(upper, 1);
   layout->addWidget(InputPanel);
   return TerminalPanel;
+}
+
+// A view with the design values that both views share.
+TQuokkaView* TWombatForm::BuildView(const char* name, int maxLineCount, int maxChar,
+                                    bool autoScroll) {
+  auto* view = Named(new TQuokkaView(ViewPanel), name);
+  view->SetMaxLineCount(maxLineCount);
+  view->SetMaxChar(maxChar);
+  view->SetAutoScroll(autoScroll);
+  for (auto setColor :
+       {&TQuokkaView::SetAddressColor, &TQuokkaView::SetMailAddressColor,
+        &TQuokkaView::SetPageColor, &TQuokkaView::SetUserColor, &TQuokkaView::SetHandleColor,
+        &TQuokkaView::SetConvColor, &TQuokkaView::SetAccentColor})
+    (view->*setColor)(ColorFromTColor(clBlack));
+  view->SetAccentBackColor(ColorFromTColor(clWindow));
+  view->SetColor(ColorFromTColor(clWindow));
+  view->setFont(DefaultTerminalFont());
+  TBvStyle style;
+  style.Include(bvClientLow);
+  view->SetBvStyle(style);
+  view->SetCaret(true);
+  view->SetSelect(true);
+  view->SetScrollBar(ssVertical);
+  view->SetScrollSense(1);
+  view->SetVSpace(1);
+  view->SetEightyColumns(true);
+  view->SetCapacity(0);
+  view->SetPCanLimit(0);
+  view->SetViewTabStop(0);
+  view->SetIgnoreEffect(false);
+  view->SetHalfScroll(false);
+  view->SetNormalMode(false);
+  view->SetIgnoreAccent(false);
+  view->SetIgnoreMotion(false);
+  view->SetMotionInterval(300);
+  return view;
 }
 
 QWidget* TWombatForm::BuildFunctionPanel() {
@@ -315,17 +375,27 @@ void TWombatForm::closeEvent(QCloseEvent* event) {
   event->setAccepted(FormCloseQuery());
 }
 
-void TWombatForm::FormShow() { FShown = true; }
+void TWombatForm::FormShow() {
+  FShown = true;
+}
 
 // The window closes only when no connection is up.
-bool TWombatForm::FormCloseQuery() { return !Disconnect1->isEnabled(); }
+bool TWombatForm::FormCloseQuery() {
+  return !Disconnect1->isEnabled();
+}
 
 void TWombatForm::FormDestroy() {
-  SaveSettings();
+  try {
+    SaveSettings();
+  } catch (const ERegistryException& error) {
+    PlatformUi().ShowMessage(QString::fromStdString(error.what()));
+  }
   FLogMgr->Close();
 }
 
-void TWombatForm::Exit1Click() { close(); }
+void TWombatForm::Exit1Click() {
+  close();
+}
 
 void TWombatForm::Help1Click() {
   if (!FHelpForm) {

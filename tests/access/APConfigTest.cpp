@@ -1,5 +1,3 @@
-#include "access/APConfig.h"
-
 #include <gtest/gtest.h>
 
 #include <QComboBox>
@@ -9,6 +7,7 @@
 #include <QPushButton>
 #include <QTemporaryDir>
 
+#include "access/APConfig.h"
 #include "access/AccessPoint.h"
 #include "text/Codec.h"
 
@@ -27,7 +26,9 @@ class APConfigTest : public testing::Test {
     EXPECT_NE(child, nullptr) << name;
     return child;
   }
-  bool Shown(TAPConfigForm& form, const char* name) { return !Get<QWidget>(form, name)->isHidden(); }
+  bool Shown(TAPConfigForm& form, const char* name) {
+    return !Get<QWidget>(form, name)->isHidden();
+  }
   void SetHost(TAPConfigForm& form, const QString& host) {
     Get<QComboBox>(form, "HostName")->setEditText(host);
   }
@@ -45,11 +46,9 @@ TEST_F(APConfigTest, HostAndDeviceRules) {
     int width;
   };
   const Case cases[] = {
-      {"bbs.example", true, true, 258},
-      {"03-1234-5678", false, true, 443},
+      {"bbs.example", true, true, 258}, {"03-1234-5678", false, true, 443},
       {"123.45", true, true, 258},  // a dot makes it a host name
-      {"# *,-9", false, true, 443},
-      {"", false, false, 443},
+      {"# *,-9", false, true, 443},     {"", false, false, 443},
   };
   TAPConfigForm form(accessPoint);
   form.NewEntry("Entry");
@@ -88,7 +87,9 @@ TEST_F(APConfigTest, SerialEntryIsSavedAsItsPortTextAndReloads) {
   TAPData saved;
   ASSERT_TRUE(accessPoint.Load(Sjis("モデム"), saved));
   EXPECT_EQ(saved.HostName, "03-1234-5678");
-  EXPECT_EQ(saved.Port, "COM21ATZ\x1f\x1f" "AT&F\x1f 19200\x1f");
+  EXPECT_EQ(saved.Port,
+            "COM21ATZ\x1f\x1f"
+            "AT&F\x1f 19200\x1f");
   EXPECT_EQ(saved.ID, "ABC01234");
 
   TAPConfigForm form(accessPoint);

@@ -1,11 +1,11 @@
-#include "session/GenRegist.h"
-
 #include <gtest/gtest.h>
 
+#include <QDir>
 #include <QGuiApplication>
 #include <QPalette>
 #include <QSettings>
 
+#include "session/GenRegist.h"
 #include "support/TempHome.h"
 
 namespace {
@@ -32,9 +32,8 @@ TEST_F(GenRegistTest, IntegerTextsAndTheirValues) {
     int expected;
   };
   const Case cases[] = {
-      {"20", 20},   {"-7", -7},   {"0x14", 20}, {"0X1f", 31},
-      {"0xFF000005", clWindow}, {"abc", 99}, {"0x", 99},   {"", 99},
-      {"0xZZ", 99}, {"12abc", 99}, {"99999999999", 99},
+      {"20", 20}, {"-7", -7}, {"0x14", 20}, {"0X1f", 31},  {"0xFF000005", clWindow}, {"abc", 99},
+      {"0x", 99}, {"", 99},   {"0xZZ", 99}, {"12abc", 99}, {"99999999999", 99},
   };
   for (const Case& c : cases) {
     Store("Value", c.stored);
@@ -50,12 +49,13 @@ TEST_F(GenRegistTest, BooleanTextsAndTheirValues) {
     bool whenDefaultTrue;
   };
   const Case cases[] = {
-      {"1", true, true}, {"0", false, false}, {"2", true, true},
+      {"1", true, true},  {"0", false, false},   {"2", true, true},
       {"-1", true, true}, {"0x0", false, false}, {"abc", false, true},
   };
   for (const Case& c : cases) {
     Store("Flag", c.stored);
-    EXPECT_EQ(reg.ReadBoolData(kWombatKey, kSection, "Flag", false), c.whenDefaultFalse) << c.stored;
+    EXPECT_EQ(reg.ReadBoolData(kWombatKey, kSection, "Flag", false), c.whenDefaultFalse)
+        << c.stored;
     EXPECT_EQ(reg.ReadBoolData(kWombatKey, kSection, "Flag", true), c.whenDefaultTrue) << c.stored;
   }
   EXPECT_TRUE(reg.ReadBoolData(kWombatKey, kSection, "Missing", true));
@@ -145,8 +145,7 @@ TEST_F(GenRegistTest, MissingFontTakesTheDefaultsWithoutStyle) {
 
 TEST_F(GenRegistTest, FaceNameIsCutToThirtyOneBytesOnACharacterBoundary) {
   // "Ａ" is two bytes: sixteen of them are 32 bytes.
-  reg.WriteStringData(kWombatKey, "MainWindow\\Font\\Terminal", "Name",
-                      QString(16, QChar(0xFF21)));
+  reg.WriteStringData(kWombatKey, "MainWindow\\Font\\Terminal", "Name", QString(16, QChar(0xFF21)));
   TFontData read;
   reg.ReadTFontData(kWombatKey, "MainWindow", "Terminal", DesignFont(), read);
   EXPECT_EQ(read.Font.family(), QString(15, QChar(0xFF21)));
@@ -158,6 +157,13 @@ TEST_F(GenRegistTest, ColoursKeepTheirStoredValues) {
   EXPECT_EQ(ColorFromTColor(clRed), QColor(255, 0, 0));
   EXPECT_EQ(ColorFromTColor(clPurple), QColor(128, 0, 128));
   EXPECT_EQ(ColorFromTColor(clWindow), QGuiApplication::palette().color(QPalette::Base));
+}
+
+TEST_F(GenRegistTest, AStoreThatCannotBeWrittenOrReadRaisesTheRegistryError) {
+  // A folder where the settings file should be cannot be written or read.
+  QDir().mkpath(home.SettingsFolder() + "/Zeb/Wombat.conf");
+  EXPECT_THROW(reg.WriteIntegerData(kWombatKey, kSection, "Value", 1), ERegistryException);
+  EXPECT_THROW(reg.ReadIntegerData(kWombatKey, kSection, "Value", 1), ERegistryException);
 }
 
 }  // namespace

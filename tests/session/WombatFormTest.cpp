@@ -1,10 +1,9 @@
-#include "session/WombatForm.h"
-
 #include <gtest/gtest.h>
 
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
+#include <QDir>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSettings>
@@ -13,6 +12,9 @@
 #include <memory>
 
 #include "access/APConfig.h"
+#include "access/FolderSelect.h"
+#include "access/SoundEdit.h"
+#include "session/WombatForm.h"
 #include "support/ScriptedUi.h"
 #include "support/TempHome.h"
 #include "text/Codec.h"
@@ -58,7 +60,9 @@ class WombatFormTest : public testing::Test {
     ASSERT_TRUE(accessPoint.Save(name, entry));
   }
 
-  static QString Stored(const QString& path) { return QSettings("Zeb", "Wombat").value(path).toString(); }
+  static QString Stored(const QString& path) {
+    return QSettings("Zeb", "Wombat").value(path).toString();
+  }
 
   TTempHome home;
   TScriptedUi ui;
@@ -67,9 +71,8 @@ class WombatFormTest : public testing::Test {
 
 TEST_F(WombatFormTest, FirstStartCreatesTheDefaultEntriesAndUsesTheDefaultBounds) {
   Start();
-  EXPECT_EQ(form->EntryNames(),
-            QStringList({"NIFTY(Road2)", "NIFTY(Road5)", "NIFTY(Road7)", "NIFTY(Telnet)", "Temp",
-                         "Tern(Telnet)"}));
+  EXPECT_EQ(form->EntryNames(), QStringList({"NIFTY(Road2)", "NIFTY(Road5)", "NIFTY(Road7)",
+                                             "NIFTY(Telnet)", "Temp", "Tern(Telnet)"}));
   EXPECT_EQ(form->SelectedEntry(), "NIFTY(Road2)");
   EXPECT_EQ(form->CurrentEntry().Script, Sjis("**@P'[*]C NIF'[>]SVC'[>]$I'[>]$P'; ⇒Road2"));
   EXPECT_EQ(form->pos(), QPoint(200, 200));
@@ -92,6 +95,19 @@ TEST_F(WombatFormTest, FirstStartCreatesTheDefaultEntriesAndUsesTheDefaultBounds
   EXPECT_EQ(temp, TAPData{});
 }
 
+TEST_F(WombatFormTest, CommandsWithoutAHandlerStayDisabled) {
+  Start();
+  for (const char* command :
+       {"Add2", "Edit2", "Delete2", "Edit1", "KS1", "KL1", "Logging", "Help1", "Version2", "Exit1"})
+    EXPECT_TRUE(Enabled(command)) << command;
+  for (const char* command :
+       {"Connect2", "K2", "Disconnect2", "KB1", "ExecQuokka", "A1", "KF1", "ChangeTimeOut",
+        "Paste1", "Disconnect1", "CancelButton", "SpeedButton1"})
+    EXPECT_FALSE(Enabled(command)) << command;
+  EXPECT_EQ(Get<QAction>("A1")->shortcut(), QKeySequence(Qt::ALT | Qt::Key_Return));
+  EXPECT_EQ(Get<QAction>("Delete2")->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_R));
+}
+
 TEST_F(WombatFormTest, FirstStartSavesTheDefaultsOfTheProgramFolder) {
   Start();
   Stop();
@@ -112,7 +128,9 @@ TEST_F(WombatFormTest, FirstStartSavesTheDefaultsOfTheProgramFolder) {
 TEST_F(WombatFormTest, TheEntryOfTheLastSessionIsSelectedAndItsSerialPortShownShort) {
   TAPData modem;
   modem.HostName = "03-1234-5678";
-  modem.Port = "COM21ATZ\x1f\x1f\x1f" "115200\x1f";
+  modem.Port =
+      "COM21ATZ\x1f\x1f\x1f"
+      "115200\x1f";
   SaveEntry("Modem", modem);
   SaveEntry("Another", TAPData{});
   QSettings("Zeb", "Wombat").setValue("AccessList/Default", "Modem");
@@ -203,6 +221,44 @@ TEST_F(WombatFormTest, LoggingCommandSwitchesTheLogManager) {
   Start();
   EXPECT_FALSE(Get<QAction>("Logging")->isChecked());
   EXPECT_FALSE(form->LogMgr().Enabled());
+}
+
+TEST_F(WombatFormTest, FolderAndSoundDialogsChangeTheSettingsOnlyOnOk) {
+  Start();
+  const QString logs = home.DataFile("logs");
+  QDir().mkpath(logs);
+  WhenShown<TFolderForm>([&](TFolderForm& dialog) {
+    dialog.SetFolders(home.DataFolder(), logs);
+    dialog.accept();
+  });
+  Trigger("KL1");
+  EXPECT_EQ(form->ShortcutFolder(), home.DataFolder());
+  EXPECT_EQ(form->LogMgr().Folder(), FromQString(logs) + "/");
+
+  WhenShown<TFolderForm>([](TFolderForm& dialog) {
+    dialog.SetFolders("/elsewhere", "/elsewhere");
+    dialog.reject();
+  });
+  Trigger("KL1");
+  EXPECT_EQ(form->ShortcutFolder(), home.DataFolder());
+
+  ui.fileNames = {"/sounds/Ring.wav"};
+  WhenShown<TSoundConfigForm>([](TSoundConfigForm& dialog) {
+    dialog.findChild<QPushButton*>("Button1")->click();
+    dialog.findChild<QPushButton*>("Button3")->click();
+  });
+  Trigger("KS1");
+  EXPECT_EQ(form->ConnectSound(), "/sounds/Ring.wav");
+  EXPECT_EQ(form->DisconnectSound(), home.DataFile("Discon.wav"));
+}
+
+TEST_F(WombatFormTest, SettingsThatCannotBeSavedAreReportedAtExit) {
+  Start();
+  const QString file = home.SettingsFolder() + "/Zeb/Wombat.conf";
+  ASSERT_TRUE(QFile::remove(file));
+  QDir().mkpath(file);
+  Stop();
+  EXPECT_EQ(ui.messages.size(), 1);
 }
 
 }  // namespace

@@ -28,10 +28,11 @@ class TScriptedUi final : public TPlatformUi {
   }
   bool InputQuery(const QString&, const QString& prompt, QString& value) override {
     questions << prompt;
-    std::optional<QString> answer = Take(inputs, std::optional<QString>());
-    if (!answer) return false;
-    value = *answer;
-    return true;
+    if (inputs.empty()) return false;
+    const bool answered = inputs.front().has_value();
+    if (answered) value = *inputs.front();
+    inputs.pop_front();
+    return answered;
   }
   QString OpenFileName(const QString&, const QString&, const QString&) override {
     return Take(fileNames, QString());

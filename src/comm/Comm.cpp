@@ -1,0 +1,562 @@
+#include "comm/Comm.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/epoll.h>
+#include <sys/eventfd.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QRegularExpression>
+#include <QSettings>
+#include <QThread>
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <condition_variable>
+#include <limits>
+#include <mutex>
+#include <thread>
+#include <utility>
+
+namespace {
+
+constexpr unsigned EV_RXFLAG = 0x2;
+constexpr unsigned EV_TXEMPTY = 0x4;
+constexpr unsigned EV_CTS = 0x8;
+constexpr unsigned EV_DSR = 0x10;
+constexpr unsigned EV_RLSD = 0x20;
+constexpr unsigned EV_BREAK = 0x40;
+constexpr unsigned EV_ERR = 0x80;
+constexpr unsigned EV_RING = 0x100;
+
+// Reads wait this long for their first byte, writes this long for room.
+constexpr int kReadTimeoutMs = 1000;
+constexpr int kWriteTimeoutMs = 1000;
+constexpr int kBreakMs = 500;
+// Close lets queued output (a last command) go out for at most this long.
+constexpr int kDrainMs = 1000;
+// How often the watcher looks at the modem status lines and a draining output
+// queue; the platform signals neither through poll().
+constexpr int kLinePollMs = 50;
+
+constexpr struct {
+  int rate;
+  speed_t code;
+} kSpeeds[] = {{50, B50},         {75, B75},         {110, B110},        {134, B134},
+               {150, B150},       {200, B200},       {300, B300},        {600, B600},
+               {1200, B1200},     {1800, B1800},     {2400, B2400},      {4800, B4800},
+               {9600, B9600},     {19200, B19200},   {38400, B38400},    {57600, B57600},
+               {115200, B115200}, {230400, B230400}, {460800, B460800},  {500000, B500000},
+               {576000, B576000}, {921600, B921600}, {1000000, B1000000}};
+
+template <typename Change>
+void ChangeSettings(int fd, Change change) {
+  termios settings{};
+  if (tcgetattr(fd, &settings) != 0) return;
+  change(settings);
+  tcsetattr(fd, TCSANOW, &settings);
+}
+
+// Modem-control requests fail with ENOTTY where the device has no such lines
+// (a pseudo-terminal); that is no fault.
+void SetModemLine(int fd, int line, bool on) {
+  ioctl(fd, on ? TIOCMBIS : TIOCMBIC, &line);
+}
+
+// The events that the modem status lines raise between two readings.
+unsigned LineEventBits(int before, int now) {
+  const int changed = before ^ now;
+  unsigned bits = 0;
+  if (changed & TIOCM_CTS) bits |= EV_CTS;
+  if (changed & TIOCM_DSR) bits |= EV_DSR;
+  if (changed & TIOCM_CAR) bits |= EV_RLSD;
+  if (changed & TIOCM_RNG) bits |= EV_RING;
+  return bits;
+}
+
+int ReadModemLines(int fd) {
+  int lines = 0;
+  return ioctl(fd, TIOCMGET, &lines) == 0 ? lines : -1;
+}
+
+// The number n of a port name "COMn"; 0 for any other name.
+int ComNumber(const QString& portName) {
+  static const QRegularExpression comName(QStringLiteral("^COM([1-9][0-9]*)$"));
+  const auto match = comName.match(portName);
+  return match.hasMatch() ? match.captured(1).toInt() : 0;
+}
+
+uint16_t QueueCount(int count) {
+  return static_cast<uint16_t>(std::clamp(count, 0, 65535));
+}
+
+}  // namespace
+
+// --- Exceptions ---
+
+ECommError::ECommError(const QString& message) : std::runtime_error(message.toStdString()) {}
+
+ECommOpenError::ECommOpenError(int errorCode)
+    : ECommError(QStringLiteral("オープンエラー ErrorCode = %1").arg(errorCode)),
+      ErrorCode(errorCode) {}
+
+ECommReadWriteError::ECommReadWriteError(int errorCode)
+    : ECommError(QStringLiteral("入出力エラー ErrorCode = %1").arg(errorCode)),
+      ErrorCode(errorCode) {}
+
+// --- Port names ---
+
+QString CommDevicePath(const QString& portName) {
+  if (const int number = ComNumber(portName); number > 0) {
+    QSettings settings(QStringLiteral("Zeb"), QStringLiteral("Wombat"));
+    return settings
+        .value(QStringLiteral("Comm/COM%1").arg(number),
+               QStringLiteral("/dev/ttyS%1").arg(number - 1))
+        .toString();
+  }
+  return portName.startsWith(QLatin1Char('/')) ? portName : QString();
+}
+
+// --- TCommWatch ---
+
+// The watcher thread of an open port. It waits for the driver's events and
+// hands each one to the component on the main thread, waiting until it has
+// been handled there, so that notifications arrive one at a time and in order.
+// It touches no state of the component. Stopping releases a hand-off in
+// flight (so that Close may be called from inside a notification) and joins
+// the thread before the port's descriptor is closed.
+class TCommWatch {
+ public:
+  TCommWatch(TComm& comm, int fd, unsigned eventMask);
+  ~TCommWatch();
+  void SetEventMask(unsigned mask) { FEventMask = mask; }
+  // Output was queued: report when it has drained (with evTxempty).
+  void NoteWrite();
+
+ private:
+  // Shared with the notifications in flight, which may outlive the watcher.
+  struct THandOff {
+    std::mutex Mutex;
+    std::condition_variable Done;
+    bool Stopping = false;
+    bool Pending = false;
+  };
+
+  void Run();
+  bool HandOff(TComm::TNotification notification, unsigned bits = 0);
+  bool LineWatched() const { return FReportedLines >= 0; }
+  bool OutputDrained();
+  void Wake();
+
+  TComm& FComm;
+  const int FFd;
+  int FEpoll = -1;
+  int FWake = -1;
+  std::atomic<unsigned> FEventMask;
+  std::atomic<bool> FOutputPending = false;
+  int FReportedLines;
+  std::shared_ptr<THandOff> FHandOff = std::make_shared<THandOff>();
+  std::thread FThread;
+};
+
+TCommWatch::TCommWatch(TComm& comm, int fd, unsigned eventMask)
+    : FComm(comm), FFd(fd), FEventMask(eventMask), FReportedLines(ReadModemLines(fd)) {
+  FEpoll = epoll_create1(EPOLL_CLOEXEC);
+  if (FEpoll < 0) throw ECommOpenError(-2);
+  FWake = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+  if (FWake < 0) {
+    ::close(FEpoll);
+    throw ECommOpenError(-3);
+  }
+  // Edge-triggered: every arrival of characters is one event, also while
+  // earlier ones still wait in the queue.
+  epoll_event port{};
+  port.events = EPOLLIN | EPOLLET;
+  port.data.fd = FFd;
+  epoll_ctl(FEpoll, EPOLL_CTL_ADD, FFd, &port);
+  epoll_event wake{};
+  wake.events = EPOLLIN;
+  wake.data.fd = FWake;
+  epoll_ctl(FEpoll, EPOLL_CTL_ADD, FWake, &wake);
+  FThread = std::thread([this] { Run(); });
+}
+
+TCommWatch::~TCommWatch() {
+  {
+    std::lock_guard lock(FHandOff->Mutex);
+    FHandOff->Stopping = true;
+  }
+  FHandOff->Done.notify_all();
+  Wake();
+  FThread.join();
+  ::close(FWake);
+  ::close(FEpoll);
+}
+
+void TCommWatch::NoteWrite() {
+  FOutputPending = true;
+  Wake();
+}
+
+void TCommWatch::Wake() {
+  const uint64_t one = 1;
+  [[maybe_unused]] const ssize_t written = ::write(FWake, &one, sizeof one);
+}
+
+void TCommWatch::Run() {
+  for (;;) {
+    const bool timed = LineWatched() || FOutputPending;
+    epoll_event events[2];
+    const int count = epoll_wait(FEpoll, events, 2, timed ? kLinePollMs : -1);
+    if (count < 0 && errno != EINTR) return;
+    {
+      std::lock_guard lock(FHandOff->Mutex);
+      if (FHandOff->Stopping) return;
+    }
+    bool received = false;
+    bool hungUp = false;
+    for (int i = 0; i < count; ++i) {
+      if (events[i].data.fd == FWake) {
+        uint64_t wakes;
+        [[maybe_unused]] const ssize_t got = ::read(FWake, &wakes, sizeof wakes);
+      } else {
+        received = (events[i].events & EPOLLIN) != 0;
+        hungUp = (events[i].events & (EPOLLHUP | EPOLLERR)) != 0;
+      }
+    }
+    if (hungUp) {
+      // The device or the far end is gone: one carrier loss, then no more.
+      HandOff(TComm::TNotification::LineLost, EV_RLSD);
+      return;
+    }
+    bool delivered = true;
+    if (received) {
+      // A line change in the same wait is left to a later wait.
+      delivered = HandOff(TComm::TNotification::Receive);
+    } else if (OutputDrained()) {
+      delivered = HandOff(TComm::TNotification::Transmit);
+    } else if (LineWatched()) {
+      const int lines = ReadModemLines(FFd);
+      const unsigned bits = LineEventBits(FReportedLines, lines) & FEventMask;
+      FReportedLines = lines;
+      if (bits != 0) delivered = HandOff(TComm::TNotification::Event, bits);
+    }
+    if (!delivered) return;
+  }
+}
+
+bool TCommWatch::OutputDrained() {
+  if (!FOutputPending) return false;
+  int queued = 0;
+  if (ioctl(FFd, TIOCOUTQ, &queued) == 0 && queued > 0) return false;
+  FOutputPending = false;
+  return (FEventMask & EV_TXEMPTY) != 0;
+}
+
+bool TCommWatch::HandOff(TComm::TNotification notification, unsigned bits) {
+  const std::shared_ptr<THandOff> handOff = FHandOff;
+  {
+    std::lock_guard lock(handOff->Mutex);
+    if (handOff->Stopping) return false;
+    handOff->Pending = true;
+  }
+  TComm* comm = &FComm;
+  QMetaObject::invokeMethod(
+      comm,
+      [comm, handOff, notification, bits] {
+        bool deliver;
+        {
+          std::lock_guard lock(handOff->Mutex);
+          deliver = !handOff->Stopping;
+        }
+        if (deliver) comm->Deliver(notification, bits);
+        {
+          std::lock_guard lock(handOff->Mutex);
+          handOff->Pending = false;
+        }
+        handOff->Done.notify_all();
+      },
+      Qt::QueuedConnection);
+  std::unique_lock lock(handOff->Mutex);
+  handOff->Done.wait(lock, [&] { return !handOff->Pending || handOff->Stopping; });
+  return !handOff->Stopping;
+}
+
+// --- TComm ---
+
+TComm::TComm(QObject* parent) : QObject(parent) {}
+
+TComm::~TComm() {
+  Close();
+}
+
+int TComm::Port() const {
+  return ComNumber(FPortName);
+}
+
+void TComm::SetPort(int port) {
+  FPortName = QStringLiteral("COM%1").arg(std::clamp(port, 0, 255));
+}
+
+void TComm::SetBaudRate(int rate) {
+  FBaudRate = rate;
+  if (IsOpen()) ApplyBaudRate();
+}
+
+void TComm::SetParityBits(TCommParityBits parity) {
+  FParityBits = parity;
+  if (IsOpen()) ApplyParityBits();
+}
+
+void TComm::SetByteSize(TCommByteSize size) {
+  FByteSize = size;
+  if (IsOpen()) ApplyByteSize();
+}
+
+void TComm::SetStopBits(TCommStopBits stopBits) {
+  FStopBits = stopBits;
+  if (IsOpen()) ApplyStopBits();
+}
+
+void TComm::SetFlowControls(TCommFlowControls controls) {
+  FFlowControls = controls;
+  if (IsOpen()) ApplyFlowControls();
+}
+
+void TComm::SetInQueueSize(int size) {
+  FInQueueSize = std::clamp(size, 0, 65535);
+}
+
+void TComm::SetOutQueueSize(int size) {
+  FOutQueueSize = std::clamp(size, 0, 65535);
+}
+
+void TComm::SetEventMask(TCommEventMask mask) {
+  FEventMask = mask;
+  if (FWatch) FWatch->SetEventMask(mask.Bits());
+}
+
+void TComm::ApplyAllSettings() {
+  ChangeSettings(FHandle, [](termios& settings) {
+    cfmakeraw(&settings);
+    settings.c_cflag |= CREAD | CLOCAL | HUPCL;
+    settings.c_cc[VMIN] = 1;
+    settings.c_cc[VTIME] = 0;
+  });
+  ApplyBaudRate();
+  ApplyByteSize();
+  ApplyParityBits();
+  ApplyStopBits();
+  ApplyFlowControls();
+}
+
+void TComm::ApplyBaudRate() {
+  const int rate = FBaudRate == -1 ? FBaudRateUserDefined : FBaudRate;
+  const auto speed = std::find_if(std::begin(kSpeeds), std::end(kSpeeds),
+                                  [rate](const auto& entry) { return entry.rate == rate; });
+  if (speed == std::end(kSpeeds)) return;
+  ChangeSettings(FHandle, [&](termios& settings) { cfsetspeed(&settings, speed->code); });
+}
+
+void TComm::ApplyByteSize() {
+  static constexpr tcflag_t kSizes[] = {CS5, CS5, CS6, CS7, CS8};
+  ChangeSettings(FHandle, [&](termios& settings) {
+    settings.c_cflag = (settings.c_cflag & ~CSIZE) | kSizes[FByteSize];
+  });
+}
+
+void TComm::ApplyParityBits() {
+  static constexpr tcflag_t kParity[] = {0, PARENB | PARODD, PARENB, PARENB | CMSPAR | PARODD,
+                                         PARENB | CMSPAR};
+  ChangeSettings(FHandle, [&](termios& settings) {
+    settings.c_cflag = (settings.c_cflag & ~(PARENB | PARODD | CMSPAR)) | kParity[FParityBits];
+    if (FParityBits == cpbNone)
+      settings.c_iflag &= ~INPCK;
+    else
+      settings.c_iflag |= INPCK;
+  });
+}
+
+void TComm::ApplyStopBits() {
+  ChangeSettings(FHandle, [&](termios& settings) {
+    if (FStopBits == csb1)
+      settings.c_cflag &= ~CSTOPB;
+    else
+      settings.c_cflag |= CSTOPB;
+  });
+}
+
+void TComm::ApplyFlowControls() {
+  ChangeSettings(FHandle, [&](termios& settings) {
+    settings.c_cflag &= ~CRTSCTS;
+    settings.c_iflag &= ~(IXON | IXOFF | IXANY);
+    if (FFlowControls.Contains(cfcRtsCts)) settings.c_cflag |= CRTSCTS;
+    if (FFlowControls.Contains(cfcXonXoff)) settings.c_iflag |= IXON | IXOFF;
+    settings.c_cc[VSTART] = 0x11;
+    settings.c_cc[VSTOP] = 0x13;
+  });
+}
+
+int TComm::ModemLines() const {
+  return ReadModemLines(FHandle);
+}
+
+bool TComm::DsrState() const {
+  const int lines = IsOpen() ? ModemLines() : -1;
+  return lines >= 0 && (lines & TIOCM_DSR);
+}
+
+bool TComm::RlsdState() const {
+  if (!IsOpen() || FLineLost) return false;
+  const int lines = ModemLines();
+  return lines < 0 || (lines & TIOCM_CAR);
+}
+
+int TComm::InQueueCount() const {
+  int count = 0;
+  return IsOpen() && ioctl(FHandle, FIONREAD, &count) == 0 ? count : 0;
+}
+
+int TComm::OutQueueCount() const {
+  int count = 0;
+  return IsOpen() && ioctl(FHandle, TIOCOUTQ, &count) == 0 ? count : 0;
+}
+
+void TComm::Open() {
+  if (IsOpen()) return;
+  const QByteArray path = CommDevicePath(FPortName).toLocal8Bit();
+  const int fd =
+      path.isEmpty() ? -1 : ::open(path.constData(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) throw ECommOpenError(-1);
+  // A port that another program holds (by lock or exclusive mode) is refused.
+  if (!isatty(fd) || flock(fd, LOCK_EX | LOCK_NB) != 0) {
+    ::close(fd);
+    throw ECommOpenError(-1);
+  }
+  ioctl(fd, TIOCEXCL);
+  tcflush(fd, TCIOFLUSH);
+  FHandle = fd;
+  FLineLost = false;
+  ApplyAllSettings();
+  try {
+    FWatch = std::make_unique<TCommWatch>(*this, fd, FEventMask.Bits());
+  } catch (const ECommOpenError&) {
+    Close();
+    throw;
+  }
+  SetModemLine(fd, TIOCM_DTR, true);
+}
+
+void TComm::Close() {
+  if (!IsOpen()) return;
+  FWatch.reset();
+  DrainOutput();
+  SetModemLine(FHandle, TIOCM_DTR, false);
+  tcflush(FHandle, TCIFLUSH);
+  ioctl(FHandle, TIOCNXCL);
+  ::close(FHandle);
+  FHandle = -1;
+}
+
+// Output still queued after a second is discarded, so that closing does not
+// hang on a stalled line. (Discarding output that is not stuck would lose it:
+// on a pseudo-terminal it drops what the far end has not read yet.)
+void TComm::DrainOutput() {
+  const QDeadlineTimer deadline(kDrainMs);
+  while (!FLineLost && OutQueueCount() > 0 && !deadline.hasExpired()) QThread::msleep(10);
+  if (OutQueueCount() > 0) tcflush(FHandle, TCOFLUSH);
+}
+
+void TComm::Write(const char* buffer, int count) {
+  if (!IsOpen()) throw ECommError(QStringLiteral("通信が開始されていなません"));
+  if (count > FOutQueueSize) throw ECommError(QStringLiteral("送信データ長が長すぎます"));
+  int done = 0;
+  while (done < count) {
+    const ssize_t written = ::write(FHandle, buffer + done, static_cast<size_t>(count - done));
+    if (written > 0) {
+      done += static_cast<int>(written);
+      continue;
+    }
+    if (written < 0 && errno != EAGAIN && errno != EINTR) throw ECommReadWriteError(errno);
+    pollfd entry{FHandle, POLLOUT, 0};
+    if (poll(&entry, 1, kWriteTimeoutMs) == 0) throw ECommReadWriteError(ETIMEDOUT);
+  }
+  if (FWatch && count > 0) FWatch->NoteWrite();
+}
+
+void TComm::WriteString(const std::string& text) {
+  Write(text.data(),
+        static_cast<int>(std::min<size_t>(text.size(), std::numeric_limits<int>::max())));
+}
+
+int TComm::Read(char* buffer, int count) {
+  if (!IsOpen()) throw ECommError(QStringLiteral("通信が開始されていません"));
+  if (count <= 0) return 0;
+  pollfd entry{FHandle, POLLIN, 0};
+  poll(&entry, 1, kReadTimeoutMs);
+  const ssize_t got = ::read(FHandle, buffer, static_cast<size_t>(count));
+  if (got >= 0) return static_cast<int>(got);
+  if (errno == EAGAIN || errno == EINTR) return 0;
+  throw ECommReadWriteError(errno);
+}
+
+void TComm::SendBreak() {
+  if (ioctl(FHandle, TIOCSBRK) != 0) throw ECommReadWriteError(errno);
+  const QDeadlineTimer held(kBreakMs);
+  while (!held.hasExpired()) {
+    QCoreApplication::processEvents(QEventLoop::AllEvents, static_cast<int>(held.remainingTime()));
+    QThread::msleep(static_cast<unsigned long>(std::min<qint64>(10, held.remainingTime())));
+  }
+  ioctl(FHandle, TIOCCBRK);
+}
+
+void TComm::Deliver(TNotification notification, unsigned bits) {
+  try {
+    switch (notification) {
+      case TNotification::Receive:
+        CommReceive();
+        break;
+      case TNotification::Transmit:
+        CommTransmit();
+        break;
+      case TNotification::LineLost:
+        FLineLost = true;
+        CommEvent(bits);
+        break;
+      case TNotification::Event:
+        CommEvent(bits);
+        break;
+    }
+  } catch (const std::exception& error) {
+    ShowMessage(QString::fromUtf8(error.what()));
+  }
+}
+
+void TComm::CommReceive() {
+  if (!IsOpen() || !OnCommReceive) return;
+  if (const int count = InQueueCount(); count >= 1) OnCommReceive(this, QueueCount(count));
+}
+
+void TComm::CommTransmit() {
+  if (!IsOpen() || !OnCommTransmit) return;
+  OnCommTransmit(this, QueueCount(OutQueueCount()));
+}
+
+void TComm::CommEvent(unsigned bits) {
+  if (!IsOpen() || !OnCommEvent) return;
+  constexpr unsigned kPassedOn =
+      EV_RXFLAG | EV_CTS | EV_DSR | EV_RLSD | EV_BREAK | EV_ERR | EV_RING;
+  OnCommEvent(this, TCommEventMask::FromBits(bits & kPassedOn));
+}
+
+void TComm::ShowMessage(const QString& text) {
+  if (OnMessage)
+    OnMessage(text);
+  else
+    qWarning("%s", qUtf8Printable(text));
+}
