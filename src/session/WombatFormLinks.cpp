@@ -21,12 +21,16 @@
 namespace {
 
 // A link as a menu caption: "&" stands for itself, not for a mnemonic.
-QString CaptionText(const std::string& link) { return ToQString(link).replace('&', "&&"); }
+QString CaptionText(const std::string& link) {
+  return ToQString(link).replace('&', "&&");
+}
 
-// Presses a key on a view, as the user would.
+// Hands a key press straight to a view. Not through the application, which
+// would first offer it to the window's shortcuts: Page Up and Page Down are
+// the shortcuts that call this.
 void PressKey(TQuokkaView& view, Qt::Key key) {
   QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier);
-  QApplication::sendEvent(&view, &press);
+  static_cast<QObject&>(view).event(&press);
 }
 
 // Makes both view event handlers inert while it lives.
@@ -68,7 +72,9 @@ void TWombatForm::WireLinkCommands() {
   connect(PopupMenu1, &QMenu::aboutToHide, this, [this] { PopupMenu1Close(); });
 }
 
-void TWombatForm::LogViewMouseMove(TQuokkaView& sender) { FViewUnderMouse = &sender; }
+void TWombatForm::LogViewMouseMove(TQuokkaView& sender) {
+  FViewUnderMouse = &sender;
+}
 
 void TWombatForm::PopupMenu1Popup() {
   const TQuokkaView& view = *FViewUnderMouse;
@@ -105,7 +111,9 @@ void TWombatForm::PopupMenu1Close() {
   SetCommandEnabled(Paste1, true);
 }
 
-void TWombatForm::Copy1Click() { FViewUnderMouse->CopyToClipboard(); }
+void TWombatForm::Copy1Click() {
+  FViewUnderMouse->CopyToClipboard();
+}
 
 void TWombatForm::Jump1Click() {
   if (FLinkKind == lkUrl) PlatformUi().OpenUrl(ToQString(FLinkText));
@@ -119,9 +127,13 @@ void TWombatForm::ShortCut1Click() {
                        });
 }
 
-void TWombatForm::URLCopy1Click() { QGuiApplication::clipboard()->setText(ToQString(FLinkText)); }
+void TWombatForm::URLCopy1Click() {
+  QGuiApplication::clipboard()->setText(ToQString(FLinkText));
+}
 
-void TWombatForm::Clear1Click() { TerminalView->Clear(); }
+void TWombatForm::Clear1Click() {
+  TerminalView->Clear();
+}
 
 // Opens the link that a picked shortcut file holds; a file without one is
 // left to the desktop.
@@ -140,7 +152,9 @@ void TWombatForm::ScrollUp1Click() {
   PressKey(LogView->isHidden() ? *TerminalView : *LogView, Qt::Key_PageUp);
 }
 
-void TWombatForm::ScrollDown1Click() { PressKey(*LogView, Qt::Key_PageDown); }
+void TWombatForm::ScrollDown1Click() {
+  PressKey(*LogView, Qt::Key_PageDown);
+}
 
 // The terminal view is about to scroll. Scrolling back opens the history
 // view instead, unless the program itself is adding text.

@@ -27,8 +27,8 @@
 #include "view/Motion.h"
 #include "view/NotifyStrings.h"
 #include "view/PageBuffer.h"
-#include "view/Selection.h"
 #include "view/Scrolling.h"
+#include "view/Selection.h"
 #include "view/TextPoint.h"
 
 class QMenu;

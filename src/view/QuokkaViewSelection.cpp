@@ -64,9 +64,13 @@ void TQuokkaView::ConnectInteraction() {
   connect(&FCaretTimer, &QTimer::timeout, this, [this] { BlinkCaret(); });
 }
 
-QMenu* TQuokkaView::PopupMenu() const { return FPopupMenu; }
+QMenu* TQuokkaView::PopupMenu() const {
+  return FPopupMenu;
+}
 
-void TQuokkaView::SetPopupMenu(QMenu* Menu) { FPopupMenu = Menu; }
+void TQuokkaView::SetPopupMenu(QMenu* Menu) {
+  FPopupMenu = Menu;
+}
 
 // ---------------------------------------------------------------------------
 // Points and pixels
@@ -79,9 +83,13 @@ int TQuokkaView::TextWidth(int Line, int Bytes) const {
   return FPainter.Width(own, std::min(static_cast<size_t>(Bytes), own.size()));
 }
 
-TTextPoint TQuokkaView::PointToTextPos(int X, int Y) const { return PointAt(X, Y, false); }
+TTextPoint TQuokkaView::PointToTextPos(int X, int Y) const {
+  return PointAt(X, Y, false);
+}
 
-TTextPoint TQuokkaView::PointToBytePos(int X, int Y) const { return PointAt(X, Y, true); }
+TTextPoint TQuokkaView::PointToBytePos(int X, int Y) const {
+  return PointAt(X, Y, true);
+}
 
 // The column under X' is that of the first character whose right edge
 // reaches X'. With AnyByte, the right half of a double-byte character is
@@ -101,8 +109,8 @@ TTextPoint TQuokkaView::PointAt(int X, int Y, bool AnyByte) const {
   std::vector<int> ends;  // the byte after each character
   for (size_t pos = 0; pos < text.size(); pos += static_cast<size_t>(CharLength(text, pos)))
     ends.push_back(static_cast<int>(pos) + CharLength(text, pos));
-  const auto reached = std::partition_point(
-      ends.begin(), ends.end(), [&](int end) { return TextWidth(line, end) < x; });
+  const auto reached = std::partition_point(ends.begin(), ends.end(),
+                                            [&](int end) { return TextWidth(line, end) < x; });
   if (reached == ends.end()) return {static_cast<int>(text.size()) + 1, line};
   const int begin = reached == ends.begin() ? 0 : *(reached - 1);
   int column = begin + 1;
@@ -145,8 +153,8 @@ bool TQuokkaView::ScrollIntoView(TTextPoint Point) {
 // focus and Caret is true, blinking at the desktop's rate.
 
 QRect TQuokkaView::CaretRect() const {
-  const int x = TextWidth(FCaretPos.Line, std::max(FCaretPos.Column, 1) - 1) -
-                FCharWidth * FHScrollPos;
+  const int x =
+      TextWidth(FCaretPos.Line, std::max(FCaretPos.Column, 1) - 1) - FCharWidth * FHScrollPos;
   const int y = (FCaretPos.Line - FTopLine) * FLineHeight;
   return QRect(x, y, style()->pixelMetric(QStyle::PM_TextCursorWidth), FLineHeight);
 }
@@ -302,13 +310,15 @@ bool TQuokkaView::ScrollByKey(const QKeyEvent& Key) {
 // the thumb then shows that.
 void TQuokkaView::VerticalBarAction(int Action) {
   QScrollBar* bar = verticalScrollBar();
-  if (const auto code = CodeOfAction(Action)) VScrollMessage(*code, bar->sliderPosition(), BarThresholdMs);
+  if (const auto code = CodeOfAction(Action))
+    VScrollMessage(*code, bar->sliderPosition(), BarThresholdMs);
   bar->setSliderPosition(bar->value());
 }
 
 void TQuokkaView::HorizontalBarAction(int Action) {
   QScrollBar* bar = horizontalScrollBar();
-  if (const auto code = CodeOfAction(Action)) HScrollRequest(*code, bar->sliderPosition(), BarThresholdMs);
+  if (const auto code = CodeOfAction(Action))
+    HScrollRequest(*code, bar->sliderPosition(), BarThresholdMs);
   bar->setSliderPosition(bar->value());
 }
 
@@ -372,8 +382,7 @@ void TQuokkaView::ShowTopLineOnThumb() {
   if (!HasVerticalBar()) return;
   QScrollBar* bar = verticalScrollBar();
   const int room = LineCount() - FPageLines;
-  const int thumb =
-      room > 0 ? qRound(static_cast<double>(FTopLine) * bar->maximum() / room) : 0;
+  const int thumb = room > 0 ? qRound(static_cast<double>(FTopLine) * bar->maximum() / room) : 0;
   const QSignalBlocker blocker(bar);
   bar->setValue(thumb);
 }
@@ -405,7 +414,8 @@ void TQuokkaView::OpenWordAt(int X, int Y) {
     SetSelStart(word->Start);
     SetSelEnd(word->End);
     if (word->Kind != lkNoLink) {
-      PlatformUi().OpenUrl(ToQString(word->Kind == lkMailAddress ? "mailto:" + word->Text : word->Text));
+      PlatformUi().OpenUrl(
+          ToQString(word->Kind == lkMailAddress ? "mailto:" + word->Text : word->Text));
       SetSelEnd(FSelStart);
     }
   }

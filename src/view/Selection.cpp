@@ -123,8 +123,8 @@ TLink LinkOnLineOf(const TLightStrings& Lines, TTextPoint At) {
       ++i;
       continue;
     }
-    const TTextPoint point =
-        i < joined.Offset ? TTextPoint{i + 1, joined.Line} : TTextPoint{i - joined.Offset + 1, At.Line};
+    const TTextPoint point = i < joined.Offset ? TTextPoint{i + 1, joined.Line}
+                                               : TTextPoint{i - joined.Offset + 1, At.Line};
     if (TLink link = LinkAt(Lines, point); link.Kind != lkNoLink) return link;
     i += 2;
   }
