@@ -18,4 +18,5 @@ struct TByteSpan {
 // already. Matches start only at character boundaries of the normalised
 // text, so a single-byte word never matches the second byte of a
 // double-byte character.
-std::vector<TByteSpan> FindAccentSpans(std::string_view line, const std::vector<std::string>& words);
+std::vector<TByteSpan> FindAccentSpans(std::string_view line,
+                                       const std::vector<std::string>& words);

@@ -8,8 +8,7 @@ const QString ProportionalName = QStringLiteral("ＭＳ Ｐゴシック");
 }  // namespace
 
 void RegisterFontSubstitutions() {
-  QFont::insertSubstitutions(FixedPitchName,
-                             {"IPAGothic", "VL Gothic", "Noto Sans Mono CJK JP"});
+  QFont::insertSubstitutions(FixedPitchName, {"IPAGothic", "VL Gothic", "Noto Sans Mono CJK JP"});
   QFont::insertSubstitutions(ProportionalName, {"IPAPGothic", "VL PGothic", "Noto Sans CJK JP"});
 }
 

@@ -1,18 +1,6 @@
 #include "view/LineFold.h"
 
-#include <algorithm>
-
 #include "text/Codec.h"
-
-std::string StripFoldMarks(std::string_view text) {
-  std::string result(text);
-  std::erase(result, FoldMark);
-  return result;
-}
-
-int CharLength(std::string_view text, size_t pos) {
-  return IsLeadByte(static_cast<unsigned char>(text[pos])) && pos + 1 < text.size() ? 2 : 1;
-}
 
 int FoldCut(std::string_view text, int width) {
   int cut = width;

@@ -3,7 +3,6 @@
 // several lines, each but the last ending with the fold mark. Never splits a
 // double-byte character.
 
-#include <string>
 #include <string_view>
 
 // Ends a stored line that continues on the next stored line; never shown or copied.
@@ -18,9 +17,6 @@ inline std::string_view WithoutFoldMark(std::string_view line) {
   return EndsWithFoldMark(line) ? line.substr(0, line.size() - 1) : line;
 }
 
-// The text with every fold mark byte removed.
-std::string StripFoldMarks(std::string_view text);
-
 // Where a text of at least `width` bytes is cut: the number of bytes of the
 // whole characters that fit into `width` bytes. A double-byte character that
 // does not fit goes to the next piece; with a width of 1 a leading double-byte
@@ -29,6 +25,3 @@ int FoldCut(std::string_view text, int width);
 
 // The text without a final lead byte whose trail byte has not arrived yet.
 std::string_view WithoutDanglingLeadByte(std::string_view text);
-
-// Byte length of the character that starts at `pos` (1 or 2).
-int CharLength(std::string_view text, size_t pos);

@@ -1,6 +1,8 @@
 #include "view/LinePainter.h"
 
+#include <QGlyphRun>
 #include <QPainter>
+#include <QTextLayout>
 #include <algorithm>
 
 #include "text/Codec.h"
@@ -20,7 +22,9 @@ struct TByteStyle {
   bool operator==(const TByteStyle&) const = default;
 };
 
-bool IsConferenceKind(int kind) { return kind == lkChat || kind == lkChatWithID; }
+bool IsConferenceKind(int kind) {
+  return kind == lkChat || kind == lkChatWithID;
+}
 
 // The line's colour and class.
 std::pair<QRgb, int> ClassColor(const TLineText& line, const TLineStyle& style,
@@ -77,9 +81,8 @@ void ApplyAccents(std::vector<TByteStyle>& bytes, const TLineText& line, const T
 }
 
 // Double-byte characters that the replacement list draws in another glyph.
-std::vector<TReplaceFont> ApplyReplacements(std::vector<TByteStyle>& bytes,
-                                            const TLineText& line, const TLineStyle& style,
-                                            QRgb color) {
+std::vector<TReplaceFont> ApplyReplacements(std::vector<TByteStyle>& bytes, const TLineText& line,
+                                            const TLineStyle& style, QRgb color) {
   std::vector<TReplaceFont> replacements;
   if (!style.ReplaceFonts || style.ReplaceFonts->Count() == 0) return replacements;
   const std::string_view own = line.Own;
@@ -126,9 +129,88 @@ std::vector<TStyleRun> StyleRuns(const TLineText& line, const TLineStyle& style,
   return runs;
 }
 
+namespace {
+
+bool IsControl(char16_t c) {
+  return c < 0x20 || c == 0x7F;
+}
+
+// The own text decoded for drawing, with the character index of every byte
+// offset where a run or the selection begins or ends. Control characters
+// show as blanks of one cell; a tab is not expanded.
+class TDecodedLine {
+ public:
+  TDecodedLine(std::string_view own, std::vector<size_t> cuts) : FCuts(std::move(cuts)) {
+    FCuts.push_back(0);
+    FCuts.push_back(own.size());
+    std::sort(FCuts.begin(), FCuts.end());
+    FCuts.erase(std::unique(FCuts.begin(), FCuts.end()), FCuts.end());
+    for (size_t k = 0; k < FCuts.size(); ++k) {
+      FIndex.push_back(static_cast<int>(FText.size()));
+      if (k + 1 < FCuts.size()) FText += ToQString(own.substr(FCuts[k], FCuts[k + 1] - FCuts[k]));
+    }
+    for (QChar& c : FText)
+      if (IsControl(c.unicode())) c = QLatin1Char(' ');
+  }
+  const QString& Text() const { return FText; }
+  // The character index of byte offset `cut`, one of the cuts.
+  int Index(size_t cut) const {
+    const auto at = std::lower_bound(FCuts.begin(), FCuts.end(), cut) - FCuts.begin();
+    return FIndex[static_cast<size_t>(at)];
+  }
+
+ private:
+  std::vector<size_t> FCuts;
+  std::vector<int> FIndex;
+  QString FText;
+};
+
+QTextLayout::FormatRange Format(int start, int end, const QColor& color, bool underline) {
+  QTextLayout::FormatRange range;
+  range.start = start;
+  range.length = end - start;
+  range.format.setForeground(color);
+  range.format.setFontUnderline(underline);
+  return range;
+}
+
+}  // namespace
+
 TLinePainter::TLinePainter(const QFont& font)
-    : FFont(font), FUnderlined(font), FMetrics(font) {
-  FUnderlined.setUnderline(true);
+    : FFont(font),
+      FMetrics(font),
+      FRawFont(QRawFont::fromFont(font)),
+      FGlyphs(std::make_shared<std::vector<TGlyph>>(0x10000)) {}
+
+const TLinePainter::TGlyph& TLinePainter::Glyph(char16_t c) const {
+  TGlyph& glyph = (*FGlyphs)[c];
+  if (glyph.Advance < 0) {
+    const QChar character(c);
+    int count = 1;
+    quint32 index = 0;
+    if (FRawFont.isValid() && FRawFont.glyphIndexesForChars(&character, 1, &index, &count)) {
+      QPointF advance;
+      FRawFont.advancesForGlyphIndexes(&index, &advance, 1);
+      glyph = {index, static_cast<float>(advance.x())};
+    } else {
+      glyph = {0, 0};
+    }
+  }
+  return glyph;
+}
+
+bool TLinePainter::Place(const QString& text, QList<quint32>& glyphs, std::vector<qreal>& x) const {
+  glyphs.resize(text.size());
+  x.assign(static_cast<size_t>(text.size()) + 1, 0);
+  for (qsizetype i = 0; i < text.size(); ++i) {
+    const char16_t c = text[i].unicode();
+    if (QChar::isSurrogate(c)) return false;
+    const TGlyph& glyph = Glyph(c);
+    if (glyph.Index == 0) return false;
+    glyphs[i] = glyph.Index;
+    x[static_cast<size_t>(i) + 1] = x[static_cast<size_t>(i)] + glyph.Advance;
+  }
+  return true;
 }
 
 QFont TLinePainter::ReplacementFont(const std::string& name) const {
@@ -145,34 +227,91 @@ QString TLinePainter::ReplacementText(int32_t code) {
 
 int TLinePainter::Width(std::string_view text, size_t bytes) const {
   if (bytes == 0) return 0;
-  return FMetrics.horizontalAdvance(ToQString(text.substr(0, bytes)));
+  const TDecodedLine decoded(text.substr(0, bytes), {});
+  QList<quint32> glyphs;
+  std::vector<qreal> x;
+  if (Place(decoded.Text(), glyphs, x)) return qRound(x.back());
+  return FMetrics.horizontalAdvance(decoded.Text());
 }
 
 void TLinePainter::Draw(QPainter& painter, int top, int lineHeight, int textHeight, int width,
-                        const TLineText& line, const std::vector<TStyleRun>& runs,
-                        QRgb background, std::optional<std::pair<size_t, size_t>> selection) const {
+                        const TLineText& line, const std::vector<TStyleRun>& runs, QRgb background,
+                        std::optional<std::pair<size_t, size_t>> selection) const {
   painter.fillRect(0, top, width, lineHeight, QColor(background));
-  const int baseline = top + FMetrics.ascent();
-  for (const TStyleRun& run : runs) {
-    const int left = Width(line.Own, run.Begin);
-    const QString text = ToQString(line.Own.substr(run.Begin, run.End - run.Begin));
+  std::vector<size_t> cuts;
+  for (const TStyleRun& run : runs) cuts.push_back(run.Begin);
+  if (selection) {
+    selection->second = std::min(selection->second, line.Own.size());
+    cuts.push_back(selection->first);
+    cuts.push_back(selection->second);
+  }
+  const TDecodedLine decoded(line.Own, std::move(cuts));
+  // A replaced character keeps its place but is drawn in its replacement.
+  auto color = [](const TStyleRun& run) {
+    return run.ReplaceCode >= 1 ? QColor(Qt::transparent) : QColor(run.Fore);
+  };
+
+  // Characters that the font has are placed by their advances and drawn as
+  // glyph runs; a line with any other character is laid out with font
+  // fallback.
+  QList<quint32> glyphs;
+  std::vector<qreal> positions;
+  const bool ownFont = Place(decoded.Text(), glyphs, positions);
+  std::optional<QTextLayout> layout;
+  if (!ownFont) {
+    layout.emplace(decoded.Text(), FFont);
+    QList<QTextLayout::FormatRange> formats;
+    for (const TStyleRun& run : runs)
+      formats.append(
+          Format(decoded.Index(run.Begin), decoded.Index(run.End), color(run), run.Underline));
+    layout->setFormats(formats);
+    QTextOption option;
+    option.setWrapMode(QTextOption::NoWrap);
+    layout->setTextOption(option);
+    layout->beginLayout();
+    QTextLine textLine = layout->createLine();
+    textLine.setPosition(QPointF(0, 0));
+    layout->endLayout();
+    for (qsizetype i = 0; i <= decoded.Text().size(); ++i)
+      positions[static_cast<size_t>(i)] = textLine.cursorToX(static_cast<int>(i));
+  }
+  auto x = [&](size_t cut) { return qRound(positions[static_cast<size_t>(decoded.Index(cut))]); };
+
+  for (const TStyleRun& run : runs)
     if (run.Back)
-      painter.fillRect(left, top, Width(line.Own, run.End) - left, textHeight, QColor(*run.Back));
-    painter.setPen(QColor(run.Fore));
-    if (run.ReplaceCode >= 1) {
-      painter.setFont(ReplacementFont(run.FontName));
-      painter.drawText(left, baseline, ReplacementText(run.ReplaceCode));
-    } else {
-      painter.setFont(run.Underline ? FUnderlined : FFont);
-      painter.drawText(left, baseline, text);
+      painter.fillRect(x(run.Begin), top, x(run.End) - x(run.Begin), textHeight, QColor(*run.Back));
+  const int baseline = top + FMetrics.ascent();
+  if (layout) {
+    layout->draw(&painter, QPointF(0, top));
+  } else {
+    for (const TStyleRun& run : runs) {
+      if (run.ReplaceCode >= 1) continue;
+      const qsizetype first = decoded.Index(run.Begin);
+      const qsizetype last = decoded.Index(run.End);
+      QList<QPointF> places;
+      for (qsizetype i = first; i < last; ++i)
+        places.append(QPointF(positions[static_cast<size_t>(i)], 0));
+      QGlyphRun glyphRun;
+      glyphRun.setRawFont(FRawFont);
+      glyphRun.setGlyphIndexes(glyphs.mid(first, last - first));
+      glyphRun.setPositions(places);
+      painter.setPen(QColor(run.Fore));
+      painter.drawGlyphRun(QPointF(0, baseline), glyphRun);
+      if (run.Underline)
+        painter.fillRect(x(run.Begin), baseline + FMetrics.underlinePos(),
+                         x(run.End) - x(run.Begin), FMetrics.lineWidth(), QColor(run.Fore));
     }
   }
+  for (const TStyleRun& run : runs) {
+    if (run.ReplaceCode < 1) continue;
+    painter.setFont(ReplacementFont(run.FontName));
+    painter.setPen(QColor(run.Fore));
+    painter.drawText(x(run.Begin), baseline, ReplacementText(run.ReplaceCode));
+  }
   if (selection) {
-    const size_t last = std::min(selection->second, line.Own.size());
-    const int left = Width(line.Own, selection->first);
-    const int right = Width(line.Own, last);
     painter.setCompositionMode(QPainter::CompositionMode_Difference);
-    painter.fillRect(left, top, right - left, lineHeight, Qt::white);
+    painter.fillRect(x(selection->first), top, x(selection->second) - x(selection->first),
+                     lineHeight, Qt::white);
     painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
   }
 }

@@ -6,6 +6,9 @@
 #include <QColor>
 #include <QFont>
 #include <QFontMetrics>
+#include <QRawFont>
+#include <QString>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -79,11 +82,22 @@ class TLinePainter {
   int Width(std::string_view text, size_t bytes) const;
 
  private:
+  // A character's glyph in the font itself (index 0: none) and its advance.
+  struct TGlyph {
+    quint32 Index = 0;
+    float Advance = -1;  // below 0: not looked up yet
+  };
+  const TGlyph& Glyph(char16_t c) const;
+  // The glyphs of `text` and where each character starts (x[size]: the
+  // end); false when a character has no glyph in the font itself.
+  bool Place(const QString& text, QList<quint32>& glyphs, std::vector<qreal>& x) const;
   QFont ReplacementFont(const std::string& name) const;
   // The one or two bytes of a replacement code, high byte first.
   static QString ReplacementText(int32_t code);
 
   QFont FFont;
-  QFont FUnderlined;
   QFontMetrics FMetrics;
+  QRawFont FRawFont;
+  // Glyphs by UTF-16 code unit, looked up when first drawn.
+  std::shared_ptr<std::vector<TGlyph>> FGlyphs;
 };

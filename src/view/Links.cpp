@@ -11,7 +11,9 @@ namespace {
 constexpr std::array<std::string_view, 3> LinkSchemes = {"http://", "ftp://", "telnet://"};
 
 // Bytes that end a link or an address.
-bool EndsLink(unsigned char c) { return IsDelimiter(c) || IsLeadByte(c); }
+bool EndsLink(unsigned char c) {
+  return IsDelimiter(c) || IsLeadByte(c);
+}
 
 // A link scheme can start here: F, H or T in either case.
 bool IsSchemeInitial(unsigned char c) {

@@ -7,7 +7,9 @@ namespace {
 
 constexpr char SectionMark = '\x01';
 
-bool IsCommand(char c) { return c >= '\x02' && c <= '\x07'; }
+bool IsCommand(char c) {
+  return c >= '\x02' && c <= '\x07';
+}
 
 // The frame text padded with spaces to `width` bytes.
 std::string Padded(std::string frame, int width) {
@@ -65,6 +67,10 @@ class TFrameCollector {
 }  // namespace
 
 TMotion ParseMotion(std::string& text) {
+  // A section needs its opening and its closing byte.
+  const size_t first = text.find(SectionMark);
+  if (first == std::string::npos || text.find(SectionMark, first + 1) == std::string::npos)
+    return {};
   TFrameCollector collector;
   std::optional<size_t> open;
   std::optional<size_t> close;
@@ -85,7 +91,8 @@ TMotion ParseMotion(std::string& text) {
   motion.Frames = collector.TakeFrames();
   motion.Start = static_cast<int>(*open) + 1;
   motion.Frame = 1;
-  text = text.substr(0, *open) + Padded(motion.Frames.front(), motion.Width) + text.substr(*close + 1);
+  text =
+      text.substr(0, *open) + Padded(motion.Frames.front(), motion.Width) + text.substr(*close + 1);
   return motion;
 }
 

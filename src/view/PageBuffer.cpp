@@ -12,7 +12,9 @@ void TPageBuffer::Reset(int width, int lineHeight, int rows) {
   for (size_t row = 0; row < count; ++row) FRowBand[row] = static_cast<int>(row);
 }
 
-void TPageBuffer::Invalidate() { FBandValid.assign(FBandValid.size(), false); }
+void TPageBuffer::Invalidate() {
+  FBandValid.assign(FBandValid.size(), false);
+}
 
 int TPageBuffer::FindBand(const TRowKey& key, int preferred, const std::vector<bool>& taken) const {
   auto holds = [&](int band) {

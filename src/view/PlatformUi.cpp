@@ -24,7 +24,8 @@ class TQtPlatformUi final : public TPlatformUi {
   }
   bool InputQuery(const QString& caption, const QString& prompt, QString& value) override {
     bool ok = false;
-    QString answer = QInputDialog::getText(Parent(), caption, prompt, QLineEdit::Normal, value, &ok);
+    QString answer =
+        QInputDialog::getText(Parent(), caption, prompt, QLineEdit::Normal, value, &ok);
     if (ok) value = answer;
     return ok;
   }
@@ -60,4 +61,6 @@ TPlatformUi& PlatformUi() {
   return current ? *current : qtUi;
 }
 
-void SetPlatformUi(TPlatformUi* ui) { current = ui; }
+void SetPlatformUi(TPlatformUi* ui) {
+  current = ui;
+}

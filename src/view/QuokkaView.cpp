@@ -8,6 +8,7 @@
 #include <QSignalBlocker>
 #include <algorithm>
 #include <limits>
+#include <tuple>
 
 #include "text/QtCodec.h"
 #include "view/LineFold.h"
@@ -63,6 +64,9 @@ TQuokkaView::TQuokkaView(QWidget* parent)
   FMotionTimer.setInterval(FMotionInterval);
   connect(&FMotionTimer, &QTimer::timeout, this, [this] { MotionTimerTick(); });
   ConnectInteraction();
+  FScrollBarSync.setSingleShot(true);
+  FScrollBarSync.setInterval(0);
+  connect(&FScrollBarSync, &QTimer::timeout, this, [this] { SyncScrollBars(); });
   ApplyScrollBar();
   ApplyBvStyle();
   resize(65, 65);
@@ -218,7 +222,9 @@ void TQuokkaView::Clear() {
   }
 }
 
-void TQuokkaView::AssignTo(std::vector<std::string>& Dest) const { FLines.AssignTo(Dest); }
+void TQuokkaView::AssignTo(std::vector<std::string>& Dest) const {
+  FLines.AssignTo(Dest);
+}
 
 void TQuokkaView::Delete(int Index) {
   FLines.Delete(Index);
@@ -247,7 +253,9 @@ std::string TQuokkaView::Get(int Index) const {
   return FLines.Get(Index);
 }
 
-int TQuokkaView::IndexOf(std::string_view S) const { return FLines.IndexOf(S); }
+int TQuokkaView::IndexOf(std::string_view S) const {
+  return FLines.IndexOf(S);
+}
 
 void TQuokkaView::Insert(int Index, std::string_view S) {
   FLines.Insert(Index, S);
@@ -320,9 +328,13 @@ void TQuokkaView::LoadFromStream(std::istream& Stream) {
   FinishLoading();
 }
 
-void TQuokkaView::SaveToFile(const std::string& FileName) const { FLines.SaveToFile(FileName); }
+void TQuokkaView::SaveToFile(const std::string& FileName) const {
+  FLines.SaveToFile(FileName);
+}
 
-void TQuokkaView::SaveToStream(std::ostream& Stream) const { FLines.SaveToStream(Stream); }
+void TQuokkaView::SaveToStream(std::ostream& Stream) const {
+  FLines.SaveToStream(Stream);
+}
 
 QColor TQuokkaView::LineColor(int Index) const {
   if (Index < 0 || Index >= LineCount()) return {};
@@ -369,7 +381,9 @@ TTextPoint TQuokkaView::ClampSelectionEnd(TTextPoint Point) const {
   return Point;
 }
 
-void TQuokkaView::SetSelStart(TTextPoint Value) { FSelStart = ClampSelectionEnd(Value); }
+void TQuokkaView::SetSelStart(TTextPoint Value) {
+  FSelStart = ClampSelectionEnd(Value);
+}
 
 void TQuokkaView::SetSelEnd(TTextPoint Value) {
   FSelEnd = ClampSelectionEnd(Value);
@@ -428,19 +442,14 @@ void TQuokkaView::UpdateScrollRanges() {
     int maximum = count - FPageLines;
     if (maximum >= count) maximum = count - 1;
     if (maximum <= 0) maximum = 1;
+    FVScrollMax = maximum;
     if (maximum < FVScrollPos) SetVScrollPos(maximum);
-    QScrollBar* bar = verticalScrollBar();
-    const QSignalBlocker blocker(bar);
-    bar->setRange(0, maximum);
-    bar->setPageStep(std::max(FPageLines, 1));
     TUpdatingScope updating(*this);
     SetTopLine(FTopLine);
   }
-  if (FScrollBar == ssHorizontal || FScrollBar == ssBoth) {
-    QScrollBar* bar = horizontalScrollBar();
-    const QSignalBlocker blocker(bar);
-    bar->setRange(0, std::max(0, FMaxChar - viewport()->width() / FCharWidth));
-  }
+  if (FScrollBar == ssHorizontal || FScrollBar == ssBoth)
+    FHScrollMax = std::max(0, FMaxChar - viewport()->width() / FCharWidth);
+  RequestScrollBarSync();
 }
 
 void TQuokkaView::SetVScrollPos(int Value) {
@@ -450,8 +459,24 @@ void TQuokkaView::SetVScrollPos(int Value) {
     FVScrollPrev = FVScrollPos;
     FVScrollPos = Value;
   }
-  const QSignalBlocker blocker(verticalScrollBar());
-  verticalScrollBar()->setValue(Value);
+  RequestScrollBarSync();
+}
+
+void TQuokkaView::RequestScrollBarSync() {
+  if (!FScrollBarSync.isActive()) FScrollBarSync.start();
+}
+
+// A block of received text changes the ranges and positions several times
+// (lines added, then the oldest removed); the scroll bars take only the
+// result, when control returns to the event loop.
+void TQuokkaView::SyncScrollBars() {
+  for (auto [bar, maximum, value] : {std::tuple(verticalScrollBar(), FVScrollMax, FVScrollPos),
+                                     std::tuple(horizontalScrollBar(), FHScrollMax, FHScrollPos)}) {
+    const QSignalBlocker blocker(bar);
+    bar->setRange(0, maximum);
+    bar->setValue(value);
+  }
+  verticalScrollBar()->setPageStep(std::max(FPageLines, 1));
 }
 
 void TQuokkaView::ApplyScrollBar() {
@@ -476,7 +501,8 @@ void TQuokkaView::ApplyBvStyle() {
 
 void TQuokkaView::PlaceCaptionStrip() {
   const QRect inside = contentsRect();
-  FCaptionStrip->setGeometry(inside.left(), inside.top(), inside.width(), viewport()->y() - inside.top());
+  FCaptionStrip->setGeometry(inside.left(), inside.top(), inside.width(),
+                             viewport()->y() - inside.top());
 }
 
 void TQuokkaView::SetBvStyle(TBvStyle Value) {
@@ -610,8 +636,8 @@ std::optional<std::pair<size_t, size_t>> TQuokkaView::SelectedBytes(int Index) c
   if (Index < start.Line || Index > end.Line) return std::nullopt;
   const int firstColumn = Index == start.Line ? start.Column : 1;
   if (static_cast<int>(FLines.View(Index).size()) < firstColumn) return std::nullopt;
-  const size_t last = Index == end.Line ? static_cast<size_t>(end.Column - 1)
-                                        : std::numeric_limits<size_t>::max();
+  const size_t last =
+      Index == end.Line ? static_cast<size_t>(end.Column - 1) : std::numeric_limits<size_t>::max();
   return std::make_pair(static_cast<size_t>(firstColumn - 1), last);
 }
 
@@ -651,12 +677,15 @@ void TQuokkaView::DrawLine(QPainter& Painter, int Top, int Index) {
 }
 
 void TQuokkaView::BringPageUpToDate() {
-  if (FBufferColor != FStyle.Background) {
+  // The replacement list tells no one when it is loaded; its size does.
+  if (FBufferColor != FStyle.Background || FDrawnReplacements != FReplaceFonts.Count()) {
     FBufferColor = FStyle.Background;
+    FDrawnReplacements = FReplaceFonts.Count();
     FBackBuffer.Invalidate();
   }
   std::vector<TRowKey> keys(static_cast<size_t>(FPageLines));
-  for (int row = 0; row < FPageLines; ++row) keys[static_cast<size_t>(row)] = RowKey(FTopLine + row);
+  for (int row = 0; row < FPageLines; ++row)
+    keys[static_cast<size_t>(row)] = RowKey(FTopLine + row);
   FBackBuffer.Update(keys, [this](QPainter& painter, int row, int top) {
     DrawLine(painter, top, FTopLine + row);
   });

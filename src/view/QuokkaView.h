@@ -11,6 +11,7 @@
 #include <QPointer>
 #include <QTimer>
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <initializer_list>
 #include <iosfwd>
@@ -254,6 +255,7 @@ class TQuokkaView : public QAbstractScrollArea {
   void mousePressEvent(QMouseEvent* e) override;
   void mouseDoubleClickEvent(QMouseEvent* e) override;
   void mouseReleaseEvent(QMouseEvent* e) override;
+  void wheelEvent(QWheelEvent* e) override;
   void keyPressEvent(QKeyEvent* e) override;
   void keyReleaseEvent(QKeyEvent* e) override;
   void focusInEvent(QFocusEvent* e) override;
@@ -292,6 +294,8 @@ class TQuokkaView : public QAbstractScrollArea {
   void HandleSizeChange();
   void UpdateScrollRanges();
   void SetVScrollPos(int Value);
+  void RequestScrollBarSync();
+  void SyncScrollBars();
   void ApplyBvStyle();
   void PlaceCaptionStrip();
   void ApplyScrollBar();
@@ -351,13 +355,18 @@ class TQuokkaView : public QAbstractScrollArea {
   int FBottomLine = 0;
   int FPageLines = 0;
   int FViewTabStop = 0;
+  // The scroll bars' ranges (0 .. maximum) and positions with their history;
+  // the scroll bar widgets follow them when control returns to the event loop.
+  int FVScrollMax = 1;
   int FVScrollPos = 0;
   int FVScrollPrev = 0;
   int FVScrollPrev2 = 0;
+  int FHScrollMax = 0;
   int FHScrollPos = 0;
   int FHScrollPrev = 0;
   int FHScrollPrev2 = 0;
   TScrollAcceleration FAcceleration;
+  QTimer FScrollBarSync;
   int FScrollSense = 1;
   TScrollStyle FScrollBar = ssNone;
   int FPaintCount = 0;
@@ -390,10 +399,11 @@ class TQuokkaView : public QAbstractScrollArea {
   bool FEightyColumns = false;
   TAnalysis FAnalysis;
   bool FIgnoreMotion = true;
-  std::vector<TMotion> FMotions;
+  std::deque<TMotion> FMotions;  // a deque: trimming removes the first line again and again
   QTimer FMotionTimer;
   int FMotionInterval = 500;
   int FPartialCount = 0;
   int FWritePos = 0;
   TReplaceFontList FReplaceFonts;
+  int FDrawnReplacements = 0;  // entries in FReplaceFonts when the page was drawn
 };

@@ -8,8 +8,8 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QScrollBar>
-#include <QSignalBlocker>
 #include <QStyle>
+#include <QWheelEvent>
 #include <algorithm>
 
 #include "text/QtCodec.h"
@@ -307,19 +307,24 @@ bool TQuokkaView::ScrollByKey(const QKeyEvent& Key) {
 // Scroll bars, wheel and scroll requests
 
 // The bars report what the user did; the view decides where it goes, and
-// the thumb then shows that.
+// the bars show that at once.
+// The wheel scrolls like the vertical bar, from where the bar stands: the
+// bar is brought up to date first.
+void TQuokkaView::wheelEvent(QWheelEvent* e) {
+  SyncScrollBars();
+  QAbstractScrollArea::wheelEvent(e);
+}
+
 void TQuokkaView::VerticalBarAction(int Action) {
-  QScrollBar* bar = verticalScrollBar();
   if (const auto code = CodeOfAction(Action))
-    VScrollMessage(*code, bar->sliderPosition(), BarThresholdMs);
-  bar->setSliderPosition(bar->value());
+    VScrollMessage(*code, verticalScrollBar()->sliderPosition(), BarThresholdMs);
+  SyncScrollBars();
 }
 
 void TQuokkaView::HorizontalBarAction(int Action) {
-  QScrollBar* bar = horizontalScrollBar();
   if (const auto code = CodeOfAction(Action))
-    HScrollRequest(*code, bar->sliderPosition(), BarThresholdMs);
-  bar->setSliderPosition(bar->value());
+    HScrollRequest(*code, horizontalScrollBar()->sliderPosition(), BarThresholdMs);
+  SyncScrollBars();
 }
 
 void TQuokkaView::VScrollMessage(TScrollCode Code, int Thumb, int Threshold) {
@@ -330,7 +335,7 @@ void TQuokkaView::VScrollMessage(TScrollCode Code, int Thumb, int Threshold) {
     return;
   }
   VScrollRequest(Code, Thumb, Threshold);
-  const int top = qRound(static_cast<double>(FVScrollPos) / verticalScrollBar()->maximum() * room);
+  const int top = qRound(static_cast<double>(FVScrollPos) / FVScrollMax * room);
   if (top != FTopLine) SetTopLine(top);
 }
 
@@ -338,8 +343,8 @@ void TQuokkaView::VScrollRequest(TScrollCode Code, int Thumb, int Threshold) {
   int page = FPageLines - 1;
   if (FHalfScroll) page /= 2;
   Accelerate(Threshold);
-  const int target = ScrollTarget(Code, FTopLine, FAcceleration.Step(), std::max(page, 1), Thumb,
-                                  verticalScrollBar()->maximum());
+  const int target =
+      ScrollTarget(Code, FTopLine, FAcceleration.Step(), std::max(page, 1), Thumb, FVScrollMax);
   if (target != FVScrollPos) SetVScrollPos(target);
 }
 
@@ -347,8 +352,8 @@ void TQuokkaView::HScrollRequest(TScrollCode Code, int Thumb, int Threshold) {
   if (!HasHorizontalBar()) return;
   const int page = std::max(viewport()->width() / FCharWidth, 1);
   Accelerate(Threshold);
-  const int target = ScrollTarget(Code, FHScrollPos, FAcceleration.Step(), page, Thumb,
-                                  horizontalScrollBar()->maximum());
+  const int target =
+      ScrollTarget(Code, FHScrollPos, FAcceleration.Step(), page, Thumb, FHScrollMax);
   if (target != FHScrollPos) SetHScrollPos(target);
 }
 
@@ -359,10 +364,7 @@ void TQuokkaView::SetHScrollPos(int Value) {
     FHScrollPrev = FHScrollPos;
     FHScrollPos = Value;
   }
-  {
-    const QSignalBlocker blocker(horizontalScrollBar());
-    horizontalScrollBar()->setValue(Value);
-  }
+  RequestScrollBarSync();
   PlaceCaret(FSelEnd);
   RefreshView();
 }
@@ -380,11 +382,8 @@ void TQuokkaView::Accelerate(int Threshold) {
 // The thumb shows the top line, whoever set it.
 void TQuokkaView::ShowTopLineOnThumb() {
   if (!HasVerticalBar()) return;
-  QScrollBar* bar = verticalScrollBar();
   const int room = LineCount() - FPageLines;
-  const int thumb = room > 0 ? qRound(static_cast<double>(FTopLine) * bar->maximum() / room) : 0;
-  const QSignalBlocker blocker(bar);
-  bar->setValue(thumb);
+  SetVScrollPos(room > 0 ? qRound(static_cast<double>(FTopLine) * FVScrollMax / room) : 0);
 }
 
 // ---------------------------------------------------------------------------

@@ -77,6 +77,10 @@ std::pair<size_t, size_t> WordBytes(std::string_view text, size_t pos) {
 
 }  // namespace
 
+int CharLength(std::string_view text, size_t pos) {
+  return IsLeadByte(static_cast<unsigned char>(text[pos])) && pos + 1 < text.size() ? 2 : 1;
+}
+
 TLinkKind WordKind(std::string_view word) {
   if (StartsWithLinkScheme(word, 0)) return lkUrl;
   const size_t at = word.find('@');
@@ -154,7 +158,9 @@ int SelectionText(const TLightStrings& Lines, TTextPoint A, TTextPoint B, std::s
   }
   Buffer->clear();
   for (size_t i = 0; i < pieces.size(); ++i) {
-    *Buffer += StripFoldMarks(pieces[i]);
+    std::string piece(pieces[i]);
+    std::erase(piece, FoldMark);
+    *Buffer += piece;
     if (i + 1 < pieces.size() && !EndsWithFoldMark(pieces[i])) *Buffer += "\r\n";
   }
   return static_cast<int>(Buffer->size());

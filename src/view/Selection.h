@@ -53,6 +53,10 @@ TLink LinkOnLineOf(const TLightStrings& Lines, TTextPoint At);
 // or there are no lines.
 int SelectionText(const TLightStrings& Lines, TTextPoint A, TTextPoint B, std::string* Buffer);
 
+// Byte length of the character that starts at `pos` (1 or 2; a lead byte
+// at the end of the text is 1).
+int CharLength(std::string_view text, size_t pos);
+
 enum TCaretMove { cmUp, cmDown, cmLeft, cmRight };
 
 // Where the caret goes from `From` by one arrow key: a line up or down, a

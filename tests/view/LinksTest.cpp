@@ -13,7 +13,9 @@ struct Found {
   bool operator==(const Found&) const = default;
 };
 
-void PrintTo(const Found& found, std::ostream* out) { *out << found.kind << ":" << found.text; }
+void PrintTo(const Found& found, std::ostream* out) {
+  *out << found.kind << ":" << found.text;
+}
 
 std::vector<Found> Scan(const std::string& text) {
   std::vector<Found> found;
@@ -39,8 +41,11 @@ TEST(ScanLinks, FindsUrlsAndMailAddresses) {
       {"mail address", "to foo.bar@baz.ne.jp,", {{"foo.bar@baz.ne.jp", lkMailAddress}}},
       {"no dot after the at sign", "foo@bar", {}},
       {"nothing before the at sign", "@x.jp", {{"@x.jp", lkMailAddress}}},
-      {"address starts after a double-byte character", a + "foo@x.jp", {{"foo@x.jp", lkMailAddress}}},
-      {"url then address", "http://x.jp <a@b.c>",
+      {"address starts after a double-byte character",
+       a + "foo@x.jp",
+       {{"foo@x.jp", lkMailAddress}}},
+      {"url then address",
+       "http://x.jp <a@b.c>",
        {{"http://x.jp", lkUrl}, {"a@b.c", lkMailAddress}}},
       {"scheme alone is no url", "http:/", {}},
   };

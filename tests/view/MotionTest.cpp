@@ -30,10 +30,35 @@ TEST(ParseMotion, SectionsBecomeFrames) {
     int width;
   };
   const std::vector<Case> cases = {
-      {"two frames", "ab\x01x\x02yy\x01" "c", "abx c", {"x", "yy"}, 3, 2},
-      {"a run of 0x04 deletes one byte each", "\x01" "abc\x04\x04\x01", "abc", {"abc", "a"}, 1, 3},
-      {"0x05 blanks the text", "\x01" "ab\x05\x01", "ab", {"ab", "  "}, 1, 2},
-      {"0x03 continues the text", "\x01" "a\x03" "b\x01", "a ", {"a", "ab"}, 1, 2},
+      {"two frames",
+       "ab\x01x\x02yy\x01"
+       "c",
+       "abx c",
+       {"x", "yy"},
+       3,
+       2},
+      {"a run of 0x04 deletes one byte each",
+       "\x01"
+       "abc\x04\x04\x01",
+       "abc",
+       {"abc", "a"},
+       1,
+       3},
+      {"0x05 blanks the text",
+       "\x01"
+       "ab\x05\x01",
+       "ab",
+       {"ab", "  "},
+       1,
+       2},
+      {"0x03 continues the text",
+       "\x01"
+       "a\x03"
+       "b\x01",
+       "a ",
+       {"a", "ab"},
+       1,
+       2},
       {"an empty frame holds the last", "\x01x\x02\x02\x01", "x", {"x", "x", "x"}, 1, 1},
   };
   for (const Case& c : cases) {
@@ -56,7 +81,9 @@ TEST(ParseMotion, AnUnclosedSectionStaysInTheLine) {
 TEST_F(ViewTest, AnimatedLineCyclesThroughItsFrames) {
   view.SetIgnoreMotion(false);
   view.SetMotionInterval(10);
-  view.Add("ab\x01x\x02yy\x01" "c");
+  view.Add(
+      "ab\x01x\x02yy\x01"
+      "c");
   ASSERT_EQ(view.Get(0), "abx c");
   EXPECT_EQ(NextText(view, 0, "abx c"), "abyyc");
   EXPECT_EQ(NextText(view, 0, "abyyc"), "abx c");
@@ -66,7 +93,10 @@ TEST_F(ViewTest, OnlyVisibleLinesAdvance) {
   view.SetIgnoreMotion(false);
   view.SetMotionInterval(10);
   view.SetAutoScroll(true);
-  view.Add("\x01" "1\x02" "2\x01");
+  view.Add(
+      "\x01"
+      "1\x02"
+      "2\x01");
   view.AddLines(Numbered("line", 1, 100));  // scrolls the animated line away
   ASSERT_GT(view.TopLine(), 0);
   QElapsedTimer clock;
@@ -79,6 +109,25 @@ TEST_F(ViewTest, OnlyVisibleLinesAdvance) {
 
 TEST_F(ViewTest, WithoutMotionSectionsKeepTheirControlBytes) {
   ASSERT_TRUE(view.IgnoreMotion());
-  view.Add("ab\x01x\x02yy\x01" "c");
-  EXPECT_EQ(view.Get(0), "ab\x01x\x02yy\x01" "c");
+  view.Add(
+      "ab\x01x\x02yy\x01"
+      "c");
+  EXPECT_EQ(view.Get(0),
+            "ab\x01x\x02yy\x01"
+            "c");
+}
+
+TEST_F(ViewTest, SectionCutByTheFoldStaysAtItsFirstFrame) {
+  view.SetIgnoreMotion(false);
+  view.SetMotionInterval(10);
+  view.SetEightyColumns(true);
+  view.Add(std::string(79, 'a') +
+           "\x01xy\x02z\x01"
+           "b");
+  const std::vector<std::string> stored = {std::string(79, 'a') + "x\x1F", "yb"};
+  ASSERT_EQ(Lines(), stored);
+  QElapsedTimer clock;
+  clock.start();
+  while (clock.elapsed() < 100) QApplication::processEvents();
+  EXPECT_EQ(Lines(), stored);
 }

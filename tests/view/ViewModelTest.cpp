@@ -7,6 +7,7 @@
 #include <sstream>
 
 #include "ViewFixture.h"
+#include "support/TempFolder.h"
 #include "text/Codec.h"
 #include "text/Errors.h"
 #include "view/LineFold.h"
@@ -15,7 +16,9 @@ namespace {
 
 const std::string Mark(1, FoldMark);
 
-std::string Repeat(char c, int n) { return std::string(static_cast<size_t>(n), c); }
+std::string Repeat(char c, int n) {
+  return std::string(static_cast<size_t>(n), c);
+}
 
 }  // namespace
 
@@ -27,10 +30,12 @@ TEST_F(ViewTest, FoldsAtEightyColumnsWithoutSplittingACharacter) {
   };
   const std::string a = Sjis("あ");
   const std::vector<Case> cases = {
-      {"200 single bytes", Repeat('a', 200),
+      {"200 single bytes",
+       Repeat('a', 200),
        {Repeat('a', 80) + Mark, Repeat('a', 80) + Mark, Repeat('a', 40)}},
       {"lead byte at column 80", Repeat('a', 79) + a + "b", {Repeat('a', 79) + Mark, a + "b"}},
-      {"double-byte character ending at column 80", Repeat('a', 78) + a + "b",
+      {"double-byte character ending at column 80",
+       Repeat('a', 78) + a + "b",
        {Repeat('a', 78) + a + Mark, "b"}},
       {"exactly 80 bytes", Repeat('a', 80), {Repeat('a', 80)}},
       {"empty line", "", {""}},
@@ -59,7 +64,8 @@ TEST_F(ViewTest, PartialLineIsReplacedByWhatFollows) {
   };
   const std::string lead = Sjis("あ").substr(0, 1);
   const std::vector<Case> cases = {
-      {"completed line", [](TQuokkaView& v) {
+      {"completed line",
+       [](TQuokkaView& v) {
          v.ShowPartialLine("abc");
          v.AddLines({"abcdef"});
        },
@@ -70,10 +76,12 @@ TEST_F(ViewTest, PartialLineIsReplacedByWhatFollows) {
          v.ShowPartialLine("abcd");
        },
        {"abcd"}},
-      {"added line", [](TQuokkaView& v) {
+      {"added line",
+       [](TQuokkaView& v) {
          v.ShowPartialLine("ab");
          v.Add("abc");
-       }, {"abc"}},
+       },
+       {"abc"}},
       {"dangling lead byte", [&](TQuokkaView& v) { v.ShowPartialLine("ab" + lead); }, {"ab"}},
       {"cleared while shown",
        [](TQuokkaView& v) {
@@ -217,4 +225,48 @@ TEST_F(ViewTest, LoadsAndSavesThroughStreams) {
   std::ostringstream out;
   view.SaveToStream(out);
   EXPECT_EQ(out.str(), "one\r\n" + Repeat('a', 80) + Mark + "\r\n" + Repeat('a', 20) + "\r\n");
+}
+
+TEST_F(ViewTest, FrameStyleChangesGoThroughTheHandler) {
+  const int pageLines = view.PageLines();
+  int changed = 0;
+  view.OnBvStyleChanging = [](TQuokkaView&, TBvStyle& style) { style.Include(bvCaption); };
+  view.OnBvStyleChanged = [&](TQuokkaView&) { ++changed; };
+  view.SetBvStyle({bvDblFrame});
+  EXPECT_EQ(view.BvStyle(), (TBvStyle{bvDblFrame, bvCaption}));
+  EXPECT_EQ(changed, 1);
+  EXPECT_LT(view.PageLines(), pageLines);  // the caption takes a line's room
+  view.SetBvStyle({bvDblFrame, bvCaption});
+  EXPECT_EQ(changed, 1);  // no change, no events
+}
+
+TEST_F(ViewTest, LoadsAFileAndReportsAMissingOne) {
+  TTempFolder folder;
+  const std::string path = folder.Path() + "/lines.txt";
+  view.AddLines({"one", "two", "three"});
+  view.SaveToFile(path);
+  view.Clear();
+  view.LoadFromFile(path);
+  EXPECT_EQ(Lines(), (std::vector<std::string>{"one", "two", "three"}));
+  EXPECT_THROW(view.LoadFromFile(folder.Path() + "/missing.txt"), EInOutError);
+  EXPECT_EQ(view.LineCount(), 0);
+  EXPECT_NO_THROW(view.AddLines({"after"}));
+  EXPECT_EQ(view.LineColor(0), view.TextColor());
+}
+
+TEST(FoldCut, EndsAfterTheLastWholeCharacter) {
+  const std::string a = Sjis("あ");
+  struct Case {
+    std::string text;
+    int width;
+    int cut;
+  };
+  const std::vector<Case> cases = {
+      {"abcdef", 4, 4},       {"abc" + a, 4, 3},  // lead byte at the width: the character moves on
+      {"ab" + a + "c", 4, 4},                     // the character ends at the width
+      {a + a, 1, 2},                              // a width of one still takes a whole character
+      {"a" + a, 1, 1},
+  };
+  for (const Case& c : cases)
+    EXPECT_EQ(FoldCut(c.text, c.width), c.cut) << c.text << " " << c.width;
 }

@@ -1,0 +1,164 @@
+// The terminal view fed the way the receive road feeds it: a mixed chat
+// stream cut into 1,024-byte blocks; per block the complete lines as one
+// batch (AddLines) and the rest as the partial line (ShowPartialLine). The
+// view is set up as the main window's terminal view (100 lines, 80 columns,
+// links and handles coloured) and shown at 640 by 400 on the offscreen
+// platform. Throughput is in received bytes.
+
+#include <benchmark/benchmark.h>
+
+#include <QApplication>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "text/Codec.h"
+#include "text/LineAssembler.h"
+#include "view/Fonts.h"
+#include "view/QuokkaView.h"
+
+namespace {
+
+QApplication& App() {
+  static int argc = 1;
+  static char name[] = "ViewBench";
+  static char* argv[] = {name, nullptr};
+  static QApplication* app = [] {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    auto* created = new QApplication(argc, argv);
+    RegisterFontSubstitutions();
+    return created;
+  }();
+  return *app;
+}
+
+// A deterministic mix of the host's kinds of lines, about `bytes` long, with
+// CR LF line ends.
+std::string ChatCorpus(size_t bytes) {
+  const std::vector<std::string> handles = {Sjis("たろう"), Sjis("はなこ"), "Quokka",
+                                            Sjis("ゆうき"), "wombat"};
+  const std::vector<std::string> says = {
+      Sjis("こんにちは、今日はいい天気ですね"),
+      Sjis("会議の資料は http://www.example.co.jp/meeting/2024/minutes.html にあります"),
+      Sjis("了解です。メールは someone.else@example.ne.jp までお願いします"),
+      "ok, see you later",
+      Sjis("ＡＢＣの件はどうなりましたか？　まだ返事がありません"),
+  };
+  std::string corpus;
+  uint32_t seed = 12345;
+  auto next = [&seed](uint32_t range) {
+    seed = seed * 1103515245u + 12345u;
+    return (seed >> 16) % range;
+  };
+  while (corpus.size() < bytes) {
+    const std::string& handle = handles[next(static_cast<uint32_t>(handles.size()))];
+    const std::string& say = says[next(static_cast<uint32_t>(says.size()))];
+    const std::string number = std::to_string(1 + next(30));
+    const std::string id = "ABC" + std::to_string(10000 + next(89999));
+    switch (next(8)) {
+      case 0:
+      case 1:
+      case 2:
+        corpus.append("(").append(number).append(",").append(handle).append(") ").append(say);
+        break;
+      case 3:
+        corpus.append("(TALK,").append(id).append(",").append(handle).append(") ").append(say);
+        break;
+      case 4:
+        corpus.append(" ").append(number).append(" TALK ").append(id).append(" ").append(handle);
+        break;
+      case 5:
+        corpus.append("  ").append(id).append(Sjis("のユーザーからのメッセージです－")).append(say);
+        break;
+      case 6:
+        corpus.append(say).append(" ").append(say);  // folds at 80 columns
+        break;
+      default:  // an empty line
+        break;
+    }
+    corpus += "\r\n";
+  }
+  return corpus;
+}
+
+// What the receive road hands the view for one block.
+struct TBlock {
+  std::vector<std::string> Batch;
+  std::string Rest;
+};
+
+std::vector<TBlock> Blocks(const std::string& stream) {
+  std::vector<TBlock> blocks;
+  std::string buffer;
+  for (size_t pos = 0; pos < stream.size(); pos += 1024) {
+    TBlock block;
+    AppendBlock(buffer, std::string_view(stream).substr(pos, 1024));
+    while (!HasNoLine(buffer)) {
+      std::string line;
+      TakeLine(buffer, line);
+      block.Batch.push_back(std::move(line));
+    }
+    PendingText(buffer, block.Rest);
+    blocks.push_back(std::move(block));
+  }
+  return blocks;
+}
+
+// The main window's terminal view.
+void SetUpTerminalView(TQuokkaView& view) {
+  view.setFont(DefaultTerminalFont());
+  view.SetMaxLineCount(100);
+  view.SetMaxChar(151);
+  view.SetAutoScroll(true);
+  view.SetAddressColor(Qt::blue);
+  view.SetMailAddressColor(Qt::darkGreen);
+  view.SetPageColor(Qt::darkMagenta);
+  view.SetUserColor(Qt::darkGreen);
+  view.SetHandleColor(Qt::red);
+  view.SetScrollBar(ssVertical);
+  view.SetVSpace(1);
+  view.SetEightyColumns(true);
+  view.SetCaret(true);
+  view.SetNormalMode(false);
+  view.SetIgnoreMotion(false);
+  view.SetMotionInterval(300);
+  view.AccentWords().Add("ABC");
+  view.resize(640, 400);
+  view.show();
+  QApplication::processEvents();
+}
+
+// Feeds the corpus; the event loop turns after every `blocksPerTurn` blocks,
+// as it does between the socket's read bursts.
+void FeedView(benchmark::State& state, int blocksPerTurn) {
+  App();
+  const std::string corpus = ChatCorpus(1 << 20);
+  const std::vector<TBlock> blocks = Blocks(corpus);
+  TQuokkaView view;
+  SetUpTerminalView(view);
+  for (auto _ : state) {
+    int count = 0;
+    for (const TBlock& block : blocks) {
+      if (!block.Batch.empty()) view.AddLines(block.Batch);
+      if (!block.Rest.empty()) view.ShowPartialLine(block.Rest);
+      if (++count % blocksPerTurn == 0) QApplication::processEvents();
+    }
+    QApplication::processEvents();
+  }
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) *
+                          static_cast<int64_t>(corpus.size()));
+}
+
+// 64 blocks (64 KB) per event loop turn: a fast host filling the socket.
+void BM_ReceiveBursts(benchmark::State& state) {
+  FeedView(state, 64);
+}
+BENCHMARK(BM_ReceiveBursts)->Unit(benchmark::kMillisecond);
+
+// One block per turn: every block reaches the screen.
+void BM_ReceiveEveryBlockPainted(benchmark::State& state) {
+  FeedView(state, 1);
+}
+BENCHMARK(BM_ReceiveEveryBlockPainted)->Unit(benchmark::kMillisecond);
+
+}  // namespace
