@@ -167,4 +167,21 @@ TEST_F(ViewSelectionTest, PointsAboveBelowAndInsideDoubleByteCharacters) {
   EXPECT_EQ(view.PointToTextPos(40 * width, 2), (TTextPoint{5, 0}));
 }
 
+TEST_F(ViewSelectionTest, CaretShowsAtSelEndWhileFocused) {
+  view.AddLines({"      "});
+  view.SetSelStart({3, 0});
+  view.SetSelEnd({3, 0});
+  const QPoint caret(2 * view.CharWidth(), view.LineHeight() / 2);
+  auto pixel = [&] { return view.viewport()->grab().toImage().pixelColor(caret); };
+  view.activateWindow();
+  view.setFocus();
+  QApplication::processEvents();
+  ASSERT_TRUE(view.hasFocus());
+  EXPECT_EQ(pixel(), view.Color()) << "no caret while Caret is false";
+  view.SetCaret(true);
+  EXPECT_NE(pixel(), view.Color());
+  view.clearFocus();
+  EXPECT_EQ(pixel(), view.Color());
+}
+
 }  // namespace
