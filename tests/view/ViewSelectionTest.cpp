@@ -138,6 +138,23 @@ TEST_F(ViewSelectionTest, ScrollKeysAndHalfPages) {
   EXPECT_EQ(view.SelStart(), view.SelEnd());
 }
 
+TEST_F(ViewSelectionTest, HorizontalKeysScrollSideways) {
+  view.SetScrollBar(ssBoth);
+  view.AddLines({"wide"});
+  QScrollBar* bar = view.horizontalScrollBar();
+  Key(Qt::Key_End);
+  QApplication::processEvents();
+  ASSERT_GT(bar->maximum(), 0);
+  EXPECT_EQ(bar->value(), bar->maximum());
+  Key(Qt::Key_Left, Qt::ControlModifier);
+  QApplication::processEvents();
+  EXPECT_EQ(bar->value(),
+            std::max(0, bar->maximum() - view.viewport()->width() / view.CharWidth()));
+  Key(Qt::Key_Home);
+  QApplication::processEvents();
+  EXPECT_EQ(bar->value(), 0);
+}
+
 TEST_F(ViewSelectionTest, WheelScrollsLikeTheScrollBarAndTheThumbFollowsTheTopLine) {
   view.SetAutoScroll(true);
   view.AddLines(Numbered("line ", 1, 100));
