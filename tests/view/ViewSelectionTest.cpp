@@ -138,6 +138,23 @@ TEST_F(ViewSelectionTest, ScrollKeysAndHalfPages) {
   EXPECT_EQ(view.SelStart(), view.SelEnd());
 }
 
+TEST_F(ViewSelectionTest, HorizontalKeysScrollSideways) {
+  view.SetScrollBar(ssBoth);
+  view.AddLines({"wide"});
+  QScrollBar* bar = view.horizontalScrollBar();
+  Key(Qt::Key_End);
+  QApplication::processEvents();
+  ASSERT_GT(bar->maximum(), 0);
+  EXPECT_EQ(bar->value(), bar->maximum());
+  Key(Qt::Key_Left, Qt::ControlModifier);
+  QApplication::processEvents();
+  EXPECT_EQ(bar->value(),
+            std::max(0, bar->maximum() - view.viewport()->width() / view.CharWidth()));
+  Key(Qt::Key_Home);
+  QApplication::processEvents();
+  EXPECT_EQ(bar->value(), 0);
+}
+
 TEST_F(ViewSelectionTest, WheelScrollsLikeTheScrollBarAndTheThumbFollowsTheTopLine) {
   view.SetAutoScroll(true);
   view.AddLines(Numbered("line ", 1, 100));
@@ -165,6 +182,23 @@ TEST_F(ViewSelectionTest, PointsAboveBelowAndInsideDoubleByteCharacters) {
   EXPECT_EQ(view.PointToBytePos(width + 1, 2), (TTextPoint{2, 0}));
   EXPECT_EQ(view.PointToBytePos(3 * width - 1, 2), (TTextPoint{3, 0}));
   EXPECT_EQ(view.PointToTextPos(40 * width, 2), (TTextPoint{5, 0}));
+}
+
+TEST_F(ViewSelectionTest, CaretShowsAtSelEndWhileFocused) {
+  view.AddLines({"      "});
+  view.SetSelStart({3, 0});
+  view.SetSelEnd({3, 0});
+  const QPoint caret(2 * view.CharWidth(), view.LineHeight() / 2);
+  auto pixel = [&] { return view.viewport()->grab().toImage().pixelColor(caret); };
+  view.activateWindow();
+  view.setFocus();
+  QApplication::processEvents();
+  ASSERT_TRUE(view.hasFocus());
+  EXPECT_EQ(pixel(), view.Color()) << "no caret while Caret is false";
+  view.SetCaret(true);
+  EXPECT_NE(pixel(), view.Color());
+  view.clearFocus();
+  EXPECT_EQ(pixel(), view.Color());
 }
 
 }  // namespace
