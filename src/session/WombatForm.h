@@ -12,6 +12,7 @@
 #include <QString>
 #include <QStringList>
 #include <array>
+#include <cstdint>
 #include <deque>
 #include <functional>
 #include <memory>
@@ -219,9 +220,25 @@ class TWombatForm : public QMainWindow {
   void KF1Click();
   void Paste1Click();
   void Paste2Click();
+
+  // WombatFormLinks.cpp: the two views, links, clipboard, shortcut files and
+  // the history view.
+  void WireLinkCommands();
+  void LogViewMouseMove(TQuokkaView& sender);
+  void PopupMenu1Popup();
+  void PopupMenu1Close();
+  void Copy1Click();
+  void Jump1Click();
+  void ShortCut1Click();
+  void URLCopy1Click();
+  void Clear1Click();
+  void KI1Click();
   void ScrollUp1Click();
   void ScrollDown1Click();
-  void SendPageKey(TQuokkaView* view, Qt::Key key);
+  void TerminalViewViewLineChanging(TQuokkaView& sender, int32_t& value);
+  void LogViewViewLineChanged(TQuokkaView& sender);
+  void OpenHistoryView(int32_t& terminalTopLine);
+  void CloseHistoryView();
 
   // Owned objects.
   std::unique_ptr<TAccessPoint> AccessPoint1;
@@ -241,7 +258,6 @@ class TWombatForm : public QMainWindow {
   std::optional<TStartupAddress> FStartupAddress;
   std::string FReceiveBuffer;
   bool FLineReceived = false;
-  bool FUpdatingViews = false;
   QDateTime FConnectTime;  // invalid while no connection is up
   int FPauseDepth = 0;
   std::deque<std::function<void()>> FHeldActions;
@@ -255,6 +271,11 @@ class TWombatForm : public QMainWindow {
   int FTermHeight = 200;
   TColor FInputFontColor = clWindowText;
   QSet<const QObject*> FWiredCommands;
+  TQuokkaView* FViewUnderMouse = nullptr;
+  uint8_t FLinkKind = 0;
+  std::string FLinkText;
+  bool FUpdatingViews = false;
+  bool FViewEventsDetached = false;
   QPointer<THelpForm> FHelpForm;
 
   // Controls.

@@ -1,6 +1,6 @@
 // The input line and its history, the function keys F1 to F12 in three banks
 // (plain, Shift, Ctrl) with their buttons and their file, paste and
-// paste-and-send, and the page keys.
+// paste-and-send.
 #include <QApplication>
 #include <QClipboard>
 #include <QComboBox>
@@ -55,8 +55,6 @@ void TWombatForm::WireInputCommands() {
   Wire(KF1, [this] { KF1Click(); });
   Wire(Paste1, [this] { Paste1Click(); });
   Wire(Paste2, [this] { Paste2Click(); });
-  Wire(ScrollUp1, [this] { ScrollUp1Click(); });
-  Wire(ScrollDown1, [this] { ScrollDown1Click(); });
   // The window sees every key before the control that has the focus.
   qApp->installEventFilter(this);
 }
@@ -192,20 +190,4 @@ void TWombatForm::Paste1Click() {
 
 void TWombatForm::Paste2Click() {
   InputEdit->lineEdit()->paste();
-}
-
-// Page Up pages the terminal view, or the log view while it is shown.
-void TWombatForm::ScrollUp1Click() {
-  SendPageKey(LogView->isVisible() ? LogView : TerminalView, Qt::Key_PageUp);
-}
-
-void TWombatForm::ScrollDown1Click() {
-  SendPageKey(LogView, Qt::Key_PageDown);
-}
-
-// The key goes straight to the view: sent through the application it would
-// meet this window's page key shortcuts again.
-void TWombatForm::SendPageKey(TQuokkaView* view, Qt::Key key) {
-  QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier);
-  static_cast<QObject*>(view)->event(&press);
 }

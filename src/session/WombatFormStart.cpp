@@ -331,6 +331,7 @@ void TWombatForm::WireCommands() {
   Wire(KS1, [this] { KS1Click(); });
   Wire(KL1, [this] { KL1Click(); });
   Wire(Logging, [this] { LoggingClick(); });
+  WireLinkCommands();
   WireScript();
   WireConnectionCommands();
   WireInputCommands();

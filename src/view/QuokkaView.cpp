@@ -63,6 +63,7 @@ TQuokkaView::TQuokkaView(QWidget* parent)
   FAccentWords.OnChange = [this](TNotifyStrings&) { NormalizeAccentWords(); };
   FMotionTimer.setInterval(FMotionInterval);
   connect(&FMotionTimer, &QTimer::timeout, this, [this] { MotionTimerTick(); });
+  ConnectInteraction();
   FScrollBarSync.setSingleShot(true);
   FScrollBarSync.setInterval(0);
   connect(&FScrollBarSync, &QTimer::timeout, this, [this] { SyncScrollBars(); });
@@ -350,6 +351,7 @@ void TQuokkaView::SetTopLine(int Value) {
   FTopLine = Value;
   FBottomLine = std::max(0, std::min(Value + FPageLines - 1, count - 1));
   PlaceCaret(FSelEnd);
+  ShowTopLineOnThumb();
   RefreshView();
   if (OnViewLineChanged && !FLineEventsOff) OnViewLineChanged(*this);
 }
@@ -396,6 +398,7 @@ void TQuokkaView::PlaceCaret(TTextPoint Point) {
   }
   const int length = static_cast<int>(FLines.View(line).size());
   FCaretPos = {std::clamp(Point.Column, 0, length + 1), line};
+  CaretMoved();
 }
 
 // ---------------------------------------------------------------------------
@@ -578,10 +581,9 @@ void TQuokkaView::moveEvent(QMoveEvent* e) {
 }
 
 void TQuokkaView::mouseMoveEvent(QMouseEvent* e) {
-  if (OnMouseMove) {
-    const QPoint point = e->position().toPoint();
-    OnMouseMove(*this, e->modifiers(), point.x(), point.y());
-  }
+  const QPoint point = e->position().toPoint();
+  if (FExtending) DragTo(point);
+  if (OnMouseMove) OnMouseMove(*this, e->modifiers(), point.x(), point.y());
 }
 
 // The scroll bars move the view through its own handlers, not by shifting
@@ -704,6 +706,7 @@ void TQuokkaView::paintEvent(QPaintEvent* e) {
   const QRegion uncovered =
       QRegion(clip) - QRegion(-xOffset, 0, FBackBuffer.Width(), FBackBuffer.Height());
   for (const QRect& rect : uncovered) painter.fillRect(rect, QColor(FStyle.Background));
+  PaintCaret(painter);
   FPaintCount = 0;
   FPaintClock.start();
 }

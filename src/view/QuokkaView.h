@@ -7,6 +7,8 @@
 
 #include <QAbstractScrollArea>
 #include <QElapsedTimer>
+#include <QPoint>
+#include <QPointer>
 #include <QTimer>
 #include <cstdint>
 #include <deque>
@@ -26,7 +28,11 @@
 #include "view/Motion.h"
 #include "view/NotifyStrings.h"
 #include "view/PageBuffer.h"
+#include "view/Scrolling.h"
+#include "view/Selection.h"
+#include "view/TextPoint.h"
 
+class QMenu;
 class TCaptionStrip;
 
 // Frame, caption and resizing styles of the view's window.
@@ -56,14 +62,6 @@ class TBvStyle {
 };
 
 enum TScrollStyle { ssNone, ssHorizontal, ssVertical, ssBoth };
-
-// A place in the text: Column is a 1-based byte index into a stored line,
-// Line a 0-based store index.
-struct TTextPoint {
-  int Column = 0;
-  int Line = 0;
-  bool operator==(const TTextPoint&) const = default;
-};
 
 class TQuokkaView : public QAbstractScrollArea {
   Q_OBJECT
@@ -134,6 +132,30 @@ class TQuokkaView : public QAbstractScrollArea {
   // Also places the caret there.
   void SetSelEnd(TTextPoint Value);
   TTextPoint CaretPos() const { return FCaretPos; }
+
+  // The text point under client pixel (X, Y): at a character's start, or at
+  // any byte (so it may be a trail byte). Above the lines: column 1 of the
+  // top line; below them: after the end of the last line.
+  TTextPoint PointToTextPos(int X, int Y) const;
+  TTextPoint PointToBytePos(int X, int Y) const;
+  // Scrolls so that Point is shown; true when it scrolled.
+  bool ScrollIntoView(TTextPoint Point);
+  // The selected text as copied (CP932, CR LF between lines) into Buffer,
+  // returning its length; with no buffer, an upper bound of the length.
+  // -1 when nothing is selected.
+  int GetSelText(std::string* Buffer = nullptr) const;
+  // Puts the selected text on the clipboard.
+  void CopyToClipboard();
+  // The link that is the word at Point; none while Select is false.
+  TLink LinkAt(TTextPoint Point) const;
+  // The link at SelStart or else the first one on its line.
+  TLink LinkAtSelStart() const;
+  // The double-click action at client pixel (X, Y): selects the word there
+  // and opens it when it is a URL or a mail address.
+  void OpenWordAt(int X, int Y);
+  // The menu that the right mouse button opens; not owned.
+  QMenu* PopupMenu() const;
+  void SetPopupMenu(QMenu* Menu);
 
   // The visible lines as drawn, top line first, (MaxChar + 1) character
   // cells wide and PageLines lines high.
@@ -230,6 +252,14 @@ class TQuokkaView : public QAbstractScrollArea {
   void changeEvent(QEvent* e) override;
   void moveEvent(QMoveEvent* e) override;
   void mouseMoveEvent(QMouseEvent* e) override;
+  void mousePressEvent(QMouseEvent* e) override;
+  void mouseDoubleClickEvent(QMouseEvent* e) override;
+  void mouseReleaseEvent(QMouseEvent* e) override;
+  void wheelEvent(QWheelEvent* e) override;
+  void keyPressEvent(QKeyEvent* e) override;
+  void keyReleaseEvent(QKeyEvent* e) override;
+  void focusInEvent(QFocusEvent* e) override;
+  void focusOutEvent(QFocusEvent* e) override;
   void scrollContentsBy(int dx, int dy) override;
 
  private:
@@ -286,6 +316,30 @@ class TQuokkaView : public QAbstractScrollArea {
   // Animation
   void MotionTimerTick();
 
+  // Selection, caret, scrolling and links (QuokkaViewSelection.cpp)
+  void ConnectInteraction();
+  int TextWidth(int Line, int Bytes) const;
+  TTextPoint PointAt(int X, int Y, bool AnyByte) const;
+  QRect CaretRect() const;
+  void PaintCaret(QPainter& Painter) const;
+  void CaretMoved();
+  void BlinkCaret();
+  void DragTo(QPoint Point);
+  bool DragStep();
+  void RepeatDrag();
+  bool MoveCaretByKey(const QKeyEvent& Key);
+  bool ScrollByKey(const QKeyEvent& Key);
+  bool HasVerticalBar() const { return FScrollBar == ssVertical || FScrollBar == ssBoth; }
+  bool HasHorizontalBar() const { return FScrollBar == ssHorizontal || FScrollBar == ssBoth; }
+  void VerticalBarAction(int Action);
+  void HorizontalBarAction(int Action);
+  void VScrollMessage(TScrollCode Code, int Thumb, int Threshold);
+  void VScrollRequest(TScrollCode Code, int Thumb, int Threshold);
+  void HScrollRequest(TScrollCode Code, int Thumb, int Threshold);
+  void SetHScrollPos(int Value);
+  void Accelerate(int Threshold);
+  void ShowTopLineOnThumb();
+
   TBvStyle FBvStyle{bvClientLow};
   QString FCaption;
   TCaptionStrip* FCaptionStrip = nullptr;
@@ -309,6 +363,9 @@ class TQuokkaView : public QAbstractScrollArea {
   int FVScrollPrev2 = 0;
   int FHScrollMax = 0;
   int FHScrollPos = 0;
+  int FHScrollPrev = 0;
+  int FHScrollPrev2 = 0;
+  TScrollAcceleration FAcceleration;
   QTimer FScrollBarSync;
   int FScrollSense = 1;
   TScrollStyle FScrollBar = ssNone;
@@ -319,6 +376,13 @@ class TQuokkaView : public QAbstractScrollArea {
   TTextPoint FSelStart;
   TTextPoint FSelEnd;
   bool FSelect = true;
+  bool FExtending = false;
+  int FClickKind = 1;
+  QPoint FDragPoint;
+  QTimer FDragTimer;
+  QTimer FCaretTimer;
+  bool FCaretOn = true;
+  QPointer<QMenu> FPopupMenu;
   bool FUpdating = false;
   bool FLineEventsOff = false;
   TLineStyle FStyle;

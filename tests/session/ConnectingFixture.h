@@ -64,16 +64,17 @@ class ConnectingTest : public testing::Test {
     form->show();
   }
 
-  template <typename T = QWidget>
-  T* Get(const char* name) {
-    T* child = form->findChild<T*>(name);
+  // A control, menu item or component of the window by its name.
+  QObject* Child(const char* name) {
+    QObject* child = form->findChild<QObject*>(name);
     EXPECT_NE(child, nullptr) << name;
     return child;
   }
-  bool Enabled(const char* command) {
-    if (auto* action = form->findChild<QAction*>(command)) return action->isEnabled();
-    return Get<QWidget>(command)->isEnabled();
+  template <typename T = QWidget>
+  T* Get(const char* name) {
+    return qobject_cast<T*>(Child(name));
   }
+  bool Enabled(const char* command) { return Child(command)->property("enabled").toBool(); }
   void Click(const char* button) { Get<QPushButton>(button)->click(); }
   QString Status() { return Get<QLabel>("StatusPanel")->text(); }
   bool Connected() { return Enabled("Disconnect1"); }

@@ -150,6 +150,7 @@ TEST_F(ConnectionControlTest, TheCommandLineAddressConnectsThroughTheEntryTemp) 
   EXPECT_EQ(form->SelectedEntry(), "Temp");
   EXPECT_EQ(form->CurrentEntry().Port, std::to_string(peer.Port()));
   EXPECT_EQ(form->windowTitle(), "Wombat - Temp");
+  EXPECT_TRUE(ui.messages.isEmpty()) << ui.messages.join('|').toStdString();
 }
 
 TEST_F(ConnectionControlTest, AnAddressTypedIntoTempConnects) {

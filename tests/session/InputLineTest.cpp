@@ -1,6 +1,5 @@
 // The input line, its history, the function keys and the clipboard commands.
 #include <QCheckBox>
-#include <QScrollBar>
 #include <QTimer>
 #include <QToolButton>
 
@@ -123,19 +122,6 @@ TEST_F(InputLineTest, PasteInsertsTheClipboardIntoTheInputLine) {
   Input()->lineEdit()->setCursorPosition(1);
   Get<QAction>("Paste2")->trigger();
   EXPECT_EQ(Input()->currentText(), "<pasted>");
-}
-
-TEST_F(InputLineTest, PageUpPagesTheTerminalViewWhileTheLogViewIsHidden) {
-  Start();
-  TQuokkaView* terminal = View("TerminalView");
-  std::vector<std::string> lines;
-  for (int i = 0; i < 60; ++i) lines.push_back("line " + std::to_string(i));
-  terminal->AddLines(lines);
-  QApplication::processEvents();
-  const int atEnd = terminal->verticalScrollBar()->value();
-  ASSERT_GT(atEnd, 0);
-  Get<QAction>("ScrollUp1")->trigger();
-  EXPECT_LT(terminal->verticalScrollBar()->value(), atEnd);
 }
 
 }  // namespace

@@ -1,0 +1,422 @@
+// TQuokkaView: the caret, selecting with the mouse and the keyboard,
+// copying, the scroll bars, scroll keys and wheel with their acceleration,
+// and the links that a double-click opens.
+#include <QApplication>
+#include <QClipboard>
+#include <QKeyEvent>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QScrollBar>
+#include <QStyle>
+#include <QWheelEvent>
+#include <algorithm>
+
+#include "text/QtCodec.h"
+#include "view/LineFold.h"
+#include "view/PlatformUi.h"
+#include "view/QuokkaView.h"
+
+namespace {
+
+// Thresholds of the acceleration: scroll bar messages, keys and dragging.
+constexpr int BarThresholdMs = 300;
+constexpr int KeyThresholdMs = 200;
+constexpr int DragThresholdMs = 200;
+
+// While the pointer is outside with the button held, the drag scrolls one
+// step per repetition, this far apart.
+constexpr int DragRepeatMs = 30;
+
+std::optional<TScrollCode> CodeOfAction(int action) {
+  switch (action) {
+    case QAbstractSlider::SliderSingleStepSub:
+      return scLineUp;
+    case QAbstractSlider::SliderSingleStepAdd:
+      return scLineDown;
+    case QAbstractSlider::SliderPageStepSub:
+      return scPageUp;
+    case QAbstractSlider::SliderPageStepAdd:
+      return scPageDown;
+    case QAbstractSlider::SliderToMinimum:
+      return scTop;
+    case QAbstractSlider::SliderToMaximum:
+      return scBottom;
+    case QAbstractSlider::SliderMove:
+      return scThumbTrack;
+    default:
+      return std::nullopt;
+  }
+}
+
+}  // namespace
+
+void TQuokkaView::ConnectInteraction() {
+  // The view opens its menu itself on a right button press.
+  setContextMenuPolicy(Qt::PreventContextMenu);
+  connect(verticalScrollBar(), &QAbstractSlider::actionTriggered, this,
+          [this](int action) { VerticalBarAction(action); });
+  connect(horizontalScrollBar(), &QAbstractSlider::actionTriggered, this,
+          [this](int action) { HorizontalBarAction(action); });
+  FDragTimer.setSingleShot(true);
+  FDragTimer.setInterval(DragRepeatMs);
+  connect(&FDragTimer, &QTimer::timeout, this, [this] { RepeatDrag(); });
+  connect(&FCaretTimer, &QTimer::timeout, this, [this] { BlinkCaret(); });
+}
+
+QMenu* TQuokkaView::PopupMenu() const {
+  return FPopupMenu;
+}
+
+void TQuokkaView::SetPopupMenu(QMenu* Menu) {
+  FPopupMenu = Menu;
+}
+
+// ---------------------------------------------------------------------------
+// Points and pixels
+
+// Width in pixels of the first Bytes bytes of a stored line; the fold mark
+// takes no room.
+int TQuokkaView::TextWidth(int Line, int Bytes) const {
+  if (Line < 0 || Line >= LineCount() || Bytes <= 0) return 0;
+  const std::string_view own = WithoutFoldMark(FLines.View(Line));
+  return FPainter.Width(own, std::min(static_cast<size_t>(Bytes), own.size()));
+}
+
+TTextPoint TQuokkaView::PointToTextPos(int X, int Y) const {
+  return PointAt(X, Y, false);
+}
+
+TTextPoint TQuokkaView::PointToBytePos(int X, int Y) const {
+  return PointAt(X, Y, true);
+}
+
+// The column under X' is that of the first character whose right edge
+// reaches X'. With AnyByte, the right half of a double-byte character is
+// its trail byte.
+TTextPoint TQuokkaView::PointAt(int X, int Y, bool AnyByte) const {
+  if (LineCount() == 0) return {};
+  const bool above = Y < 0;
+  Y = std::clamp(Y, 0, FBackBuffer.Height());
+  const int x = std::max(std::min(X + FCharWidth * FHScrollPos, FBackBuffer.Width()), 0);
+  int line = Y / FLineHeight + FTopLine;
+  const bool below = line > LineCount() - 1;
+  line = std::min(line, LineCount() - 1);
+  const std::string_view text = FLines.View(line);
+  if (below) return {static_cast<int>(text.size()) + 1, line};
+  if (above) return {1, line};
+
+  std::vector<int> ends;  // the byte after each character
+  for (size_t pos = 0; pos < text.size(); pos += static_cast<size_t>(CharLength(text, pos)))
+    ends.push_back(static_cast<int>(pos) + CharLength(text, pos));
+  const auto reached = std::partition_point(ends.begin(), ends.end(),
+                                            [&](int end) { return TextWidth(line, end) < x; });
+  if (reached == ends.end()) return {static_cast<int>(text.size()) + 1, line};
+  const int begin = reached == ends.begin() ? 0 : *(reached - 1);
+  int column = begin + 1;
+  if (AnyByte && *reached - begin == 2 &&
+      2 * x > TextWidth(line, begin) + TextWidth(line, *reached))
+    ++column;
+  return {column, line};
+}
+
+bool TQuokkaView::ScrollIntoView(TTextPoint Point) {
+  bool scrolled = false;
+  {
+    TUpdatingScope updating(*this);
+    const int left = FCharWidth * FHScrollPos;
+    const int width = viewport()->width();
+    const int h = TextWidth(Point.Line, std::max(Point.Column, 1) - 1);
+    if (Point.Line < FTopLine) {
+      SetTopLine(Point.Line);
+      scrolled = true;
+    }
+    if (Point.Line > FBottomLine) {
+      SetBottomLine(Point.Line);
+      scrolled = true;
+    }
+    if (h < left) {
+      SetHScrollPos(h / FCharWidth);
+      scrolled = true;
+    }
+    if (left + width < h) {
+      SetHScrollPos((h - width) / FCharWidth);
+      scrolled = true;
+    }
+  }
+  if (scrolled) RefreshView();
+  return scrolled;
+}
+
+// ---------------------------------------------------------------------------
+// The caret: a thin inverted bar at SelEnd, shown while the view has the
+// focus and Caret is true, blinking at the desktop's rate.
+
+QRect TQuokkaView::CaretRect() const {
+  const int x =
+      TextWidth(FCaretPos.Line, std::max(FCaretPos.Column, 1) - 1) - FCharWidth * FHScrollPos;
+  const int y = (FCaretPos.Line - FTopLine) * FLineHeight;
+  return QRect(x, y, style()->pixelMetric(QStyle::PM_TextCursorWidth), FLineHeight);
+}
+
+void TQuokkaView::PaintCaret(QPainter& Painter) const {
+  if (!FCaret || !FCaretOn || !hasFocus()) return;
+  Painter.setCompositionMode(QPainter::CompositionMode_Difference);
+  Painter.fillRect(CaretRect(), Qt::white);
+}
+
+// A moved caret shows at once and blinks on from there.
+void TQuokkaView::CaretMoved() {
+  if (!hasFocus()) return;
+  FCaretOn = true;
+  if (FCaretTimer.isActive()) FCaretTimer.start();
+  viewport()->update();
+}
+
+void TQuokkaView::BlinkCaret() {
+  FCaretOn = !FCaretOn;
+  viewport()->update(CaretRect());
+}
+
+void TQuokkaView::focusInEvent(QFocusEvent* e) {
+  QAbstractScrollArea::focusInEvent(e);
+  FCaretOn = true;
+  const int interval = QApplication::cursorFlashTime() / 2;
+  if (interval > 0) FCaretTimer.start(interval);
+  viewport()->update();
+}
+
+void TQuokkaView::focusOutEvent(QFocusEvent* e) {
+  QAbstractScrollArea::focusOutEvent(e);
+  FCaretTimer.stop();
+  viewport()->update();
+}
+
+// ---------------------------------------------------------------------------
+// Mouse
+
+void TQuokkaView::mousePressEvent(QMouseEvent* e) {
+  const QPoint at = e->position().toPoint();
+  if (e->button() == Qt::LeftButton) {
+    if (FClickKind == 2) {
+      if (FSelect) OpenWordAt(at.x(), at.y());
+    } else {
+      FExtending = FSelect;
+      SetSelStart(PointToTextPos(at.x(), at.y()));
+      SetSelEnd(FSelStart);
+      RefreshView();
+    }
+  } else if (e->button() == Qt::RightButton) {
+    // The owner learns which view is under the pointer before its menu opens.
+    if (OnMouseMove) OnMouseMove(*this, e->modifiers(), at.x(), at.y());
+    if (FPopupMenu) FPopupMenu->popup(e->globalPosition().toPoint());
+  }
+  FClickKind = 1;
+}
+
+void TQuokkaView::mouseDoubleClickEvent(QMouseEvent* e) {
+  FClickKind = 2;
+  mousePressEvent(e);
+}
+
+void TQuokkaView::mouseReleaseEvent(QMouseEvent* e) {
+  if (e->button() != Qt::LeftButton) return;
+  if (FExtending) {
+    FExtending = false;
+    FDragTimer.stop();
+    const QPoint at = e->position().toPoint();
+    const TTextPoint point = PointToTextPos(at.x(), at.y());
+    if (point.Column == 0) return;
+    SetSelEnd(point);
+    RefreshView();
+  }
+  setFocus(Qt::MouseFocusReason);
+}
+
+void TQuokkaView::DragTo(QPoint Point) {
+  FDragPoint = Point;
+  if (DragStep()) FDragTimer.start();
+}
+
+void TQuokkaView::RepeatDrag() {
+  if (FExtending && DragStep()) FDragTimer.start();
+}
+
+// Scrolls one step towards a pointer outside the window and extends the
+// selection to it; true when it scrolled.
+bool TQuokkaView::DragStep() {
+  const int top = FTopLine;
+  const int left = FHScrollPos;
+  if (FDragPoint.y() < 0) SetTopLine(FTopLine - 1);
+  if (FDragPoint.y() > viewport()->height() && FBottomLine < LineCount() - 1)
+    SetTopLine(FTopLine + 1);
+  if (FDragPoint.x() < 0) HScrollRequest(scLineUp, 0, DragThresholdMs);
+  if (FDragPoint.x() > viewport()->width()) HScrollRequest(scLineDown, 0, DragThresholdMs);
+  const bool scrolled = FTopLine != top || FHScrollPos != left;
+  const TTextPoint point = PointToTextPos(FDragPoint.x(), FDragPoint.y());
+  if (point.Column == 0) return false;
+  SetSelEnd(point);
+  RefreshView();
+  return scrolled;
+}
+
+// ---------------------------------------------------------------------------
+// Keys
+
+void TQuokkaView::keyPressEvent(QKeyEvent* e) {
+  if (MoveCaretByKey(*e) || ScrollByKey(*e))
+    e->accept();
+  else
+    e->ignore();
+}
+
+void TQuokkaView::keyReleaseEvent(QKeyEvent* e) {
+  FExtending = false;
+  e->ignore();
+}
+
+bool TQuokkaView::MoveCaretByKey(const QKeyEvent& Key) {
+  if (!FCaret || LineCount() == 0) return false;
+  const std::optional<TCaretKey> caretKey = CaretKey(Key.key(), Key.modifiers(), FSelect);
+  if (!caretKey) return false;
+  SetSelEnd(CaretStep(FLines, FCaretPos, caretKey->Move));
+  if (!caretKey->Extend) SetSelStart(FSelEnd);
+  FExtending = caretKey->Extend;
+  if (!ScrollIntoView(FCaretPos)) RefreshView();
+  return true;
+}
+
+bool TQuokkaView::ScrollByKey(const QKeyEvent& Key) {
+  bool matched = false;
+  if (HasVerticalBar()) {
+    if (const auto code = VerticalScrollKey(Key.key(), Key.modifiers())) {
+      VScrollMessage(*code, 0, KeyThresholdMs);
+      matched = true;
+    }
+  }
+  if (HasHorizontalBar()) {
+    if (const auto code = HorizontalScrollKey(Key.key(), Key.modifiers())) {
+      HScrollRequest(*code, 0, KeyThresholdMs);
+      matched = true;
+    }
+  }
+  return matched;
+}
+
+// ---------------------------------------------------------------------------
+// Scroll bars, wheel and scroll requests
+
+// The bars report what the user did; the view decides where it goes, and
+// the bars show that at once.
+// The wheel scrolls like the vertical bar, from where the bar stands: the
+// bar is brought up to date first.
+void TQuokkaView::wheelEvent(QWheelEvent* e) {
+  SyncScrollBars();
+  QAbstractScrollArea::wheelEvent(e);
+}
+
+void TQuokkaView::VerticalBarAction(int Action) {
+  if (const auto code = CodeOfAction(Action))
+    VScrollMessage(*code, verticalScrollBar()->sliderPosition(), BarThresholdMs);
+  SyncScrollBars();
+}
+
+void TQuokkaView::HorizontalBarAction(int Action) {
+  if (const auto code = CodeOfAction(Action))
+    HScrollRequest(*code, horizontalScrollBar()->sliderPosition(), BarThresholdMs);
+  SyncScrollBars();
+}
+
+void TQuokkaView::VScrollMessage(TScrollCode Code, int Thumb, int Threshold) {
+  if (!HasVerticalBar()) return;
+  const int room = LineCount() - FPageLines;
+  if (room <= 0) {
+    SetTopLine(0);
+    return;
+  }
+  VScrollRequest(Code, Thumb, Threshold);
+  const int top = qRound(static_cast<double>(FVScrollPos) / FVScrollMax * room);
+  if (top != FTopLine) SetTopLine(top);
+}
+
+void TQuokkaView::VScrollRequest(TScrollCode Code, int Thumb, int Threshold) {
+  int page = FPageLines - 1;
+  if (FHalfScroll) page /= 2;
+  Accelerate(Threshold);
+  const int target =
+      ScrollTarget(Code, FTopLine, FAcceleration.Step(), std::max(page, 1), Thumb, FVScrollMax);
+  if (target != FVScrollPos) SetVScrollPos(target);
+}
+
+void TQuokkaView::HScrollRequest(TScrollCode Code, int Thumb, int Threshold) {
+  if (!HasHorizontalBar()) return;
+  const int page = std::max(viewport()->width() / FCharWidth, 1);
+  Accelerate(Threshold);
+  const int target =
+      ScrollTarget(Code, FHScrollPos, FAcceleration.Step(), page, Thumb, FHScrollMax);
+  if (target != FHScrollPos) SetHScrollPos(target);
+}
+
+void TQuokkaView::SetHScrollPos(int Value) {
+  Value = std::clamp(Value, 0, std::max(FMaxChar - 1, 0));
+  if (Value != FHScrollPos) {
+    FHScrollPrev2 = FHScrollPrev;
+    FHScrollPrev = FHScrollPos;
+    FHScrollPos = Value;
+  }
+  RequestScrollBarSync();
+  PlaceCaret(FSelEnd);
+  RefreshView();
+}
+
+void TQuokkaView::Accelerate(int Threshold) {
+  const bool verticalSteady = SteadyMovement(FVScrollPrev2, FVScrollPrev, FVScrollPos);
+  const bool horizontalSteady = SteadyMovement(FHScrollPrev2, FHScrollPrev, FHScrollPos);
+  int limit = FPageLines - 1;
+  const int columns = viewport()->width() / FCharWidth;
+  if (horizontalSteady && columns < limit) limit = columns;
+  FAcceleration.Update(ScrollClockNow(), Threshold, FScrollSense,
+                       verticalSteady || horizontalSteady, limit);
+}
+
+// The thumb shows the top line, whoever set it.
+void TQuokkaView::ShowTopLineOnThumb() {
+  if (!HasVerticalBar()) return;
+  const int room = LineCount() - FPageLines;
+  SetVScrollPos(room > 0 ? qRound(static_cast<double>(FTopLine) * FVScrollMax / room) : 0);
+}
+
+// ---------------------------------------------------------------------------
+// Selected text and links
+
+int TQuokkaView::GetSelText(std::string* Buffer) const {
+  return SelectionText(FLines, FSelStart, FSelEnd, Buffer);
+}
+
+void TQuokkaView::CopyToClipboard() {
+  if (GetSelText() <= 0) return;
+  std::string text;
+  if (GetSelText(&text) > 0) QGuiApplication::clipboard()->setText(ToQString(text));
+}
+
+TLink TQuokkaView::LinkAt(TTextPoint Point) const {
+  return FSelect ? ::LinkAt(FLines, Point) : TLink{};
+}
+
+TLink TQuokkaView::LinkAtSelStart() const {
+  return FSelect ? LinkOnLineOf(FLines, FSelStart) : TLink{};
+}
+
+void TQuokkaView::OpenWordAt(int X, int Y) {
+  const std::optional<TWord> word = FSelect ? WordAt(FLines, PointToBytePos(X, Y)) : std::nullopt;
+  if (word) {
+    SetSelStart(word->Start);
+    SetSelEnd(word->End);
+    if (word->Kind != lkNoLink) {
+      PlatformUi().OpenUrl(
+          ToQString(word->Kind == lkMailAddress ? "mailto:" + word->Text : word->Text));
+      SetSelEnd(FSelStart);
+    }
+  }
+  RefreshView();
+}

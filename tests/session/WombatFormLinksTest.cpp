@@ -1,0 +1,174 @@
+// The main window's link commands, clipboard commands and history view,
+// driven through the views as the user would.
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QClipboard>
+#include <QFile>
+#include <QMenu>
+#include <QScrollBar>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "session/InternetShortcut.h"
+#include "session/WombatForm.h"
+#include "support/ScriptedUi.h"
+#include "support/TempHome.h"
+#include "support/UserInput.h"
+#include "text/QtCodec.h"
+#include "view/QuokkaView.h"
+
+namespace {
+
+class WombatFormLinksTest : public testing::Test {
+ protected:
+  WombatFormLinksTest() {
+    form->resize(530, 551);
+    form->show();
+    QApplication::processEvents();
+  }
+
+  template <typename T>
+  T* Get(const char* name) {
+    T* child = form->findChild<T*>(name);
+    EXPECT_NE(child, nullptr) << name;
+    return child;
+  }
+  void Trigger(const char* command) { Get<QAction>(command)->trigger(); }
+
+  // Both views take the lines as they do from the receive road, which adds
+  // text while the window's own scrolling handler stands aside.
+  void Receive(const std::vector<std::string>& lines) {
+    const auto handler = std::exchange(terminal->OnViewLineChanging, nullptr);
+    terminal->AddLines(lines);
+    log->AddLines(lines);
+    terminal->OnViewLineChanging = handler;
+  }
+  void ReceiveNumberedLines(int count) {
+    std::vector<std::string> lines;
+    for (int i = 1; i <= count; ++i) lines.push_back("line " + std::to_string(i));
+    Receive(lines);
+  }
+
+  static int LastPage(const TQuokkaView& view) { return view.LineCount() - view.PageLines(); }
+
+  // Clicks a text point of a view, then opens the popup menu there.
+  void PopUpAt(TQuokkaView* view, TTextPoint point) {
+    menu->hide();
+    const QPoint at((point.Column - 1) * view->CharWidth() + 1,
+                    (point.Line - view->TopLine()) * view->LineHeight() + 1);
+    SendClick(view->viewport(), at);
+    SendClick(view->viewport(), at, Qt::RightButton);
+    EXPECT_TRUE(menu->isVisible());
+  }
+  QString Caption(const char* command) { return Get<QAction>(command)->text(); }
+  bool Enabled(const char* command) { return Get<QAction>(command)->isEnabled(); }
+
+  TTempHome home;
+  TScriptedUi ui;
+  std::unique_ptr<TWombatForm> form = std::make_unique<TWombatForm>();
+  TQuokkaView* terminal = Get<TQuokkaView>("TerminalView");
+  TQuokkaView* log = Get<TQuokkaView>("LogView");
+  QMenu* menu = Get<QMenu>("PopupMenu1");
+};
+
+TEST_F(WombatFormLinksTest, ScrollingBackOneLineOpensTheHistoryAboveTheLiveText) {
+  ReceiveNumberedLines(300);
+  ASSERT_TRUE(log->isHidden());
+  ASSERT_EQ(terminal->TopLine(), LastPage(*terminal));
+
+  SendWheel(terminal->viewport(), 40);
+  ASSERT_TRUE(log->isVisible());
+  EXPECT_TRUE(Get<QWidget>("Separater1")->isVisible());
+  EXPECT_EQ(log->height(), Get<QWidget>("ViewPanel")->height() / 2);
+  EXPECT_EQ(terminal->TopLine(), LastPage(*terminal)) << "the live text stays in view";
+  EXPECT_EQ(terminal->verticalScrollBar()->value(), terminal->verticalScrollBar()->maximum());
+  EXPECT_EQ(log->TopLine(), LastPage(*log) - (log->PageLines() - 1)) << "one page above the end";
+
+  // Scrolled to its end, the history view closes and the terminal view fills the panel.
+  for (int turns = 0; turns < 20 && !log->isHidden(); ++turns) SendWheel(log->viewport(), -120);
+  EXPECT_TRUE(log->isHidden());
+  EXPECT_TRUE(Get<QWidget>("Separater1")->isHidden());
+  QApplication::processEvents();
+  EXPECT_EQ(terminal->TopLine(), LastPage(*terminal));
+  EXPECT_EQ(terminal->BottomLine(), terminal->LineCount() - 1);
+}
+
+TEST_F(WombatFormLinksTest, PageKeysDriveTheHistoryView) {
+  ReceiveNumberedLines(300);
+  terminal->setFocus();
+  SendKey(terminal, Qt::Key_PageUp);
+  ASSERT_TRUE(log->isVisible());
+  const int opened = log->TopLine();
+  SendKey(terminal, Qt::Key_PageUp);
+  EXPECT_EQ(log->TopLine(), opened - (log->PageLines() - 1)) << "Page Up now pages the history";
+  EXPECT_EQ(terminal->TopLine(), LastPage(*terminal));
+
+  SendKey(terminal, Qt::Key_PageDown);
+  EXPECT_TRUE(log->isVisible());
+  SendKey(terminal, Qt::Key_PageDown);
+  SendKey(terminal, Qt::Key_PageDown);
+  EXPECT_TRUE(log->isHidden());
+}
+
+TEST_F(WombatFormLinksTest, PopupMenuOffersTheLinkAtTheCaret) {
+  Receive({"see http://example.com/a&b?c here", "or write to ab@example.com", "nothing"});
+
+  PopUpAt(terminal, {1, 0});
+  EXPECT_EQ(Caption("Jump1"), "http://example.com/a&&b?cを表示(&J)");
+  EXPECT_EQ(Caption("ShortCut1"), "http://example.com/a&&b?cのｼｮｰﾄｶｯﾄを作成(&S)");
+  EXPECT_EQ(Caption("URLCopy1"), "http://example.com/a&&b?cをｺﾋﾟｰ(&U)");
+  EXPECT_TRUE(Enabled("Jump1"));
+  EXPECT_FALSE(Enabled("Copy1")) << "nothing is selected";
+  Trigger("Jump1");
+  EXPECT_EQ(ui.openedUrls.last(), "http://example.com/a&b?c");
+  Trigger("URLCopy1");
+  EXPECT_EQ(QGuiApplication::clipboard()->text(), "http://example.com/a&b?c");
+  Trigger("ShortCut1");
+  QFile shortcut(form->ShortcutFolder() + "/httpexamplecoma&bc.url");
+  ASSERT_TRUE(shortcut.open(QIODevice::ReadOnly));
+  EXPECT_EQ(shortcut.readAll(), "[InternetShortcut]\r\nURL=http://example.com/a&b?c\r\n");
+
+  PopUpAt(terminal, {4, 1});
+  EXPECT_EQ(Caption("Jump1"), "ab@example.com宛へのﾒｰﾙ作成(&J)");
+  EXPECT_EQ(Caption("ShortCut1"), "ab@example.com宛ﾒｰﾙのｼｮｰﾄｶｯﾄを作成(&S)");
+  Trigger("Jump1");
+  EXPECT_EQ(ui.openedUrls.last(), "mailto:ab@example.com");
+
+  PopUpAt(terminal, {2, 2});
+  for (const char* command : {"Jump1", "ShortCut1", "URLCopy1", "Copy1"})
+    EXPECT_FALSE(Enabled(command)) << command;
+  EXPECT_EQ(Caption("Jump1"), "URLを表示(&J)");
+  EXPECT_EQ(Caption("ShortCut1"), "URLのｼｮｰﾄｶｯﾄを作成(&S)");
+  EXPECT_EQ(Caption("URLCopy1"), "URLをｺﾋﾟｰ(&U)");
+  menu->hide();
+  EXPECT_TRUE(Enabled("Copy1")) << "Ctrl+C works again once the menu is closed";
+}
+
+TEST_F(WombatFormLinksTest, CopyActsOnTheViewUnderTheMouseAndClearOnTheTerminalView) {
+  Receive({"first line", "second line"});
+  terminal->SetSelStart({1, 1});
+  terminal->SetSelEnd({7, 1});
+  SendMouse(terminal->viewport(), QEvent::MouseMove, QPoint(5, 5), Qt::NoButton, Qt::NoButton);
+  Trigger("Copy1");
+  EXPECT_EQ(QGuiApplication::clipboard()->text(), "second");
+
+  Trigger("Clear1");
+  EXPECT_EQ(terminal->LineCount(), 0);
+  EXPECT_EQ(log->LineCount(), 2);
+}
+
+TEST_F(WombatFormLinksTest, OpeningAShortcutFileOpensItsLink) {
+  const std::string folder = FromQString(form->ShortcutFolder());
+  ASSERT_TRUE(SaveInternetShortcut(folder, 1, "http://example.org/", nullptr));
+  ui.fileNames.push_back(form->ShortcutFolder() + "/httpexampleorg.url");
+  Trigger("KI1");
+  EXPECT_EQ(ui.openedUrls, QStringList{"http://example.org/"});
+
+  Trigger("KI1");  // cancelled
+  EXPECT_EQ(ui.openedUrls.size(), 1);
+}
+
+}  // namespace
