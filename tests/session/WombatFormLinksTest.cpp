@@ -12,44 +12,44 @@
 #include <string>
 #include <vector>
 
+#include "session/ConnectingFixture.h"
 #include "session/InternetShortcut.h"
-#include "session/WombatForm.h"
-#include "support/ScriptedUi.h"
-#include "support/TempHome.h"
+#include "support/LoopbackPeer.h"
 #include "support/UserInput.h"
-#include "text/QtCodec.h"
-#include "view/QuokkaView.h"
 
 namespace {
 
-class WombatFormLinksTest : public testing::Test {
+class WombatFormLinksTest : public ConnectingTest {
  protected:
   WombatFormLinksTest() {
+    SaveTelnetEntry("Peer", peer.Port());
+    Start();
     form->resize(530, 551);
-    form->show();
     QApplication::processEvents();
+    terminal = View("TerminalView");
+    log = View("LogView");
+    menu = Get<QMenu>("PopupMenu1");
   }
 
-  template <typename T>
-  T* Get(const char* name) {
-    T* child = form->findChild<T*>(name);
-    EXPECT_NE(child, nullptr) << name;
-    return child;
-  }
   void Trigger(const char* command) { Get<QAction>(command)->trigger(); }
 
-  // Both views take the lines as they do from the receive road, which adds
-  // text while the window's own scrolling handler stands aside.
-  void Receive(const std::vector<std::string>& lines) {
-    const auto handler = std::exchange(terminal->OnViewLineChanging, nullptr);
-    terminal->AddLines(lines);
-    log->AddLines(lines);
-    terminal->OnViewLineChanging = handler;
+  // The host sends the lines, each ended by CR, then a partial line.
+  void Receive(const std::vector<std::string>& lines, const std::string& partial = "") {
+    if (!Connected()) {
+      Click("Connect1");
+      ASSERT_TRUE(peer.WaitForConnections(1));
+      ASSERT_TRUE(WaitUntil([&] { return Status() == "接続しました"; }, kWaitMs));
+    }
+    std::string block;
+    for (const std::string& line : lines) block += line + '\r';
+    peer.Send(block + partial);
+    const std::string last = partial.empty() ? lines.back() : partial;
+    ASSERT_TRUE(WaitUntil([&] { return terminal->Get(terminal->LineCount() - 1) == last; }));
   }
-  void ReceiveNumberedLines(int count) {
+  void ReceiveNumberedLines(int first, int last, const std::string& partial = "") {
     std::vector<std::string> lines;
-    for (int i = 1; i <= count; ++i) lines.push_back("line " + std::to_string(i));
-    Receive(lines);
+    for (int i = first; i <= last; ++i) lines.push_back("line " + std::to_string(i));
+    Receive(lines, partial);
   }
 
   static int LastPage(const TQuokkaView& view) { return view.LineCount() - view.PageLines(); }
@@ -66,16 +66,14 @@ class WombatFormLinksTest : public testing::Test {
   QString Caption(const char* command) { return Get<QAction>(command)->text(); }
   bool Enabled(const char* command) { return Get<QAction>(command)->isEnabled(); }
 
-  TTempHome home;
-  TScriptedUi ui;
-  std::unique_ptr<TWombatForm> form = std::make_unique<TWombatForm>();
-  TQuokkaView* terminal = Get<TQuokkaView>("TerminalView");
-  TQuokkaView* log = Get<TQuokkaView>("LogView");
-  QMenu* menu = Get<QMenu>("PopupMenu1");
+  TLoopbackPeer peer;
+  TQuokkaView* terminal;
+  TQuokkaView* log;
+  QMenu* menu;
 };
 
 TEST_F(WombatFormLinksTest, ScrollingBackOneLineOpensTheHistoryAboveTheLiveText) {
-  ReceiveNumberedLines(300);
+  ReceiveNumberedLines(1, 300);
   ASSERT_TRUE(log->isHidden());
   ASSERT_EQ(terminal->TopLine(), LastPage(*terminal));
 
@@ -96,8 +94,26 @@ TEST_F(WombatFormLinksTest, ScrollingBackOneLineOpensTheHistoryAboveTheLiveText)
   EXPECT_EQ(terminal->BottomLine(), terminal->LineCount() - 1);
 }
 
+TEST_F(WombatFormLinksTest, ReceivedTextNeverOpensTheHistoryView) {
+  // A partial line trims the terminal view to its 100 lines, which moves
+  // its top line while the text arrives.
+  ReceiveNumberedLines(1, 150, "partial");
+  ASSERT_EQ(terminal->LineCount(), 100);
+  EXPECT_TRUE(log->isHidden());
+  EXPECT_EQ(terminal->TopLine(), LastPage(*terminal));
+
+  // While the history is shown, the terminal view keeps following the host.
+  SendWheel(terminal->viewport(), 40);
+  ASSERT_TRUE(log->isVisible());
+  const int historyTop = log->TopLine();
+  ReceiveNumberedLines(151, 160, "more");
+  EXPECT_TRUE(log->isVisible());
+  EXPECT_EQ(log->TopLine(), historyTop);
+  EXPECT_EQ(terminal->TopLine(), LastPage(*terminal));
+}
+
 TEST_F(WombatFormLinksTest, PageKeysDriveTheHistoryView) {
-  ReceiveNumberedLines(300);
+  ReceiveNumberedLines(1, 300);
   terminal->setFocus();
   SendKey(terminal, Qt::Key_PageUp);
   ASSERT_TRUE(log->isVisible());
