@@ -8,6 +8,7 @@
 #include <QSignalBlocker>
 
 #include "access/AccessPoint.h"
+#include "comm/TapiTerm.h"
 #include "text/QtCodec.h"
 
 namespace {
@@ -56,14 +57,18 @@ std::string Bytes(const QString& text) {
 
 }  // namespace
 
-TAPConfigForm::TAPConfigForm(TAccessPoint& accessPoint, QWidget* parent)
-    : QDialog(parent), AccessPoint(accessPoint) {
+TAPConfigForm::TAPConfigForm(TAccessPoint& accessPoint, TTapiTerminal& terminal,
+                             QWidget* parent)
+    : QDialog(parent), AccessPoint(accessPoint), Terminal(terminal) {
   setWindowTitle("アクセスリストの設定");
   setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint);
   BuildEntryControls();
   BuildComPanel();
   BuildTapiPanel();
   BuildButtons();
+  std::vector<std::string> modems;
+  Terminal.GetModemNames(modems);
+  for (const std::string& modem : modems) DeviceName->addItem(Text(modem));
   for (const char* port : kSerialPorts) DeviceName->addItem(port);
   DeviceRule();
 }
@@ -144,9 +149,15 @@ void TAPConfigForm::BuildTapiPanel() {
   Label("※上記２つは省略可です", TAPIPanel, 8, 142, 164);
   DialProperty =
       Place(new QPushButton("ﾀﾞｲｱﾙのﾌﾟﾛﾊﾟﾃｨｰ(&D)", TAPIPanel), "DialProperty", 8, 240, 164, 26);
-  // The dialing properties belong to the telephony terminal; no modem of it
-  // is listed yet, so the button has nothing to open.
-  DialProperty->setEnabled(false);
+  connect(CityCode, &QLineEdit::textChanged, this, [this](const QString& code) {
+    Terminal.SetCityCode(Bytes(code));
+    ShowActualCode();
+  });
+  connect(CountryCode, &QLineEdit::textChanged, this, [this](const QString& code) {
+    Terminal.SetCountryCode(Bytes(code));
+    ShowActualCode();
+  });
+  connect(DialProperty, &QPushButton::clicked, this, &TAPConfigForm::DialPropertyClick);
 }
 
 void TAPConfigForm::BuildButtons() {
@@ -238,6 +249,10 @@ void TAPConfigForm::HostRule() {
   DeviceName->setVisible(!hostName);
   Label6->setVisible(!hostName);
   OKButton->setEnabled(!HostName->currentText().isEmpty() && !PortName->currentText().isEmpty());
+  if (!hostName) {
+    Terminal.SetPhoneNumber(Bytes(HostName->currentText()));
+    ShowActualCode();
+  }
   DeviceRule();
 }
 
@@ -250,6 +265,17 @@ void TAPConfigForm::DeviceRule() {
   if (DialMethod->currentIndex() < 0) DialMethod->setCurrentIndex(0);
   if (TAPIPanel->isHidden() && DTESpeed->currentIndex() < 0)
     DTESpeed->setCurrentIndex(kFastestSpeedIndex);
+}
+
+void TAPConfigForm::ShowActualCode() {
+  ActualCode->setText(Text(Terminal.DisplayableAddress()));
+}
+
+void TAPConfigForm::DialPropertyClick() {
+  Terminal.SetPhoneNumber(Bytes(HostName->currentText()));
+  Terminal.SetModemName(Bytes(DeviceName->currentText()));
+  Terminal.TranslateDialog();
+  ShowActualCode();
 }
 
 void TAPConfigForm::ClearButtonClick() {

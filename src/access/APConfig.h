@@ -2,7 +2,9 @@
 // The access list editor: a modal dialog that creates or edits one entry. A
 // host name shows the TCP port; a telephone number shows the modem choice
 // and, for a modem on a serial port, its dialing, initialisation and speed
-// settings. OK saves the entry under its name through the access point.
+// settings, or for a telephony modem the area and country codes with the
+// number as it will be dialled. OK saves the entry under its name through the
+// access point.
 
 #include <QDialog>
 #include <QString>
@@ -13,6 +15,7 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 class TAccessPoint;
+class TTapiTerminal;
 
 // Host names of the service's telnet gateways and of the maker's chat server
 // (reserved example names); the default entries use the first and the last.
@@ -24,7 +27,9 @@ class TAPConfigForm : public QDialog {
   Q_OBJECT
 
  public:
-  explicit TAPConfigForm(TAccessPoint& accessPoint, QWidget* parent = nullptr);
+  // The telephony terminal lists the modems, previews the number and opens
+  // the dialing properties.
+  TAPConfigForm(TAccessPoint& accessPoint, TTapiTerminal& terminal, QWidget* parent = nullptr);
 
   // Prepares a new entry of that name; the fields keep their first values.
   void NewEntry(const QString& name);
@@ -47,10 +52,13 @@ class TAPConfigForm : public QDialog {
   bool HostIsTelephoneNumber() const;
   void HostRule();
   void DeviceRule();
+  void ShowActualCode();
+  void DialPropertyClick();
   void ClearButtonClick();
   void OKButtonClick();
 
   TAccessPoint& AccessPoint;
+  TTapiTerminal& Terminal;
 
   QLabel* APNameLabel;
   QComboBox* HostName;

@@ -38,6 +38,8 @@ class QPushButton;
 class QSoundEffect;
 class QTimer;
 class QToolButton;
+class TMyComm;
+class TTapiTerminal;
 class TTelnetClient;
 class THelpForm;
 class TLogMgr;
@@ -188,6 +190,20 @@ class TWombatForm : public QMainWindow {
   void SelectEntry(const QString& name);
   void KB1Click();
 
+  // WombatFormModem.cpp: the serial modem and the telephony modem.
+  void CreateModemParts();
+  bool StartSerialModem();
+  bool StartTelephonyModem();
+  bool ModemDialling() const;
+  void MyComm1ReceiveData(const char* buffer);
+  void TAPIReceiveData(const char* buffer);
+  void TAPIDisconnect();
+  void TAPIRequestHangup();
+  void SendToTelephonyModem(const std::string& text);
+  void SendToModem(const std::string& text);
+  void HangUpModem();
+  void SendBreakToModem();
+
   // WombatFormInput.cpp: the input line, function keys and clipboard.
   void WireInputCommands();
   void LoadFunctionKeys();
@@ -228,6 +244,8 @@ class TWombatForm : public QMainWindow {
   std::unique_ptr<TAccessPoint> AccessPoint1;
   std::unique_ptr<TLogMgr> FLogMgr;
   TTelnetClient* TCPClient1;
+  TMyComm* MyComm1;
+  TTapiTerminal* TAPI;
   QTimer* Timer2;
   QSoundEffect* MediaPlayer1;
   TLoginScript FScript;

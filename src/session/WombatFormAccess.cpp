@@ -76,7 +76,7 @@ void TWombatForm::Edit2Click() {
 // Opens the entry editor on a new or an existing entry; true when closed
 // with OK (the entry was saved).
 bool TWombatForm::EditEntry(const QString& name, bool isNew) {
-  TAPConfigForm form(*AccessPoint1, this);
+  TAPConfigForm form(*AccessPoint1, *TAPI, this);
   if (isNew)
     form.NewEntry(name);
   else

@@ -144,8 +144,10 @@ bool TWombatForm::StartTransport() {
   switch (FConnectKind) {
     case kTelnet:
       return StartTelnet();
-    case kSerialModem:     // dialled by the serial modem once it joins the window
-    case kTelephonyModem:  // called by the telephony modem once it joins the window
+    case kSerialModem:
+      return StartSerialModem();
+    case kTelephonyModem:
+      return StartTelephonyModem();
     default:
       return false;
   }
@@ -218,8 +220,10 @@ void TWombatForm::ConnectionClosed() {
 
 void TWombatForm::Disconnect1Click() {
   if (PlatformUi().Confirm("回線を切断してよろしいですか？")) {
-    if (FConnectKind == kTelnet) TCPClient1->Close();
-    // The serial and telephony modems hang up here once they join the window.
+    if (FConnectKind == kTelnet)
+      TCPClient1->Close();
+    else
+      HangUpModem();
     EndConnection();
   }
   InputEdit->setFocus();
@@ -318,6 +322,8 @@ void TWombatForm::SelectEntry(const QString& name) {
 }
 
 void TWombatForm::KB1Click() {
-  if (FConnectKind == kTelnet) TCPClient1->SendBreak();
-  // The serial and telephony modems send their break here once they join the window.
+  if (FConnectKind == kTelnet)
+    TCPClient1->SendBreak();
+  else
+    SendBreakToModem();
 }

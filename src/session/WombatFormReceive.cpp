@@ -58,8 +58,10 @@ void TWombatForm::SendToHost(const std::string& text) {
     case kTelnet:
       TCPClient1->SendText(text);
       break;
-    case kSerialModem:     // sent by the serial modem once it joins the window
-    case kTelephonyModem:  // sent by the telephony modem once it joins the window
+    case kSerialModem:
+    case kTelephonyModem:
+      SendToModem(text);
+      break;
     default:
       break;
   }

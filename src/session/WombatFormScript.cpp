@@ -23,8 +23,7 @@ void TWombatForm::StartScript() {
 // Answers the first pair when its prompt is in this block. The script ends
 // when no pair is left.
 void TWombatForm::CheckPrompt(const std::string& block) {
-  // While a serial modem dials, its responses are not matched; no modem can
-  // dial yet.
+  if (ModemDialling()) return;
   if (FScript.CheckBlock(block) != TPromptResult::Ended) return;
   CancelButton->setEnabled(false);
   StatusPanel->clear();

@@ -67,6 +67,7 @@ TWombatForm::TWombatForm(const QStringList& arguments, QWidget* parent)
       FStartupAddress(StartupAddress(arguments)) {
   BuildControls();
   CreateConnectionParts();
+  CreateModemParts();
   WireCommands();
   DisableUnwiredCommands();
 

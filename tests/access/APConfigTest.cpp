@@ -3,15 +3,25 @@
 #include <QComboBox>
 #include <QDir>
 #include <QGroupBox>
+#include <QLabel>
+#include <QSettings>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTemporaryDir>
 
 #include "access/APConfig.h"
 #include "access/AccessPoint.h"
+#include "comm/TapiTerm.h"
+#include "support/TempHome.h"
 #include "text/Codec.h"
 
 namespace {
+
+TDialLocation DialingFromArea(const std::string& area) {
+  TDialLocation location;
+  location.AreaCode = area;
+  return location;
+}
 
 class APConfigTest : public testing::Test {
  protected:
@@ -33,6 +43,9 @@ class APConfigTest : public testing::Test {
     Get<QComboBox>(form, "HostName")->setEditText(host);
   }
 
+  // The telephony terminal lists no modem unless a test lists one.
+  TTempHome home;
+  TTapiTerminal terminal{nullptr, home.DataFile("by-id")};
   QTemporaryDir folder;
   TAccessPoint accessPoint;
   std::vector<std::string> messages;
@@ -50,7 +63,7 @@ TEST_F(APConfigTest, HostAndDeviceRules) {
       {"123.45", true, true, 258},  // a dot makes it a host name
       {"# *,-9", false, true, 443},     {"", false, false, 443},
   };
-  TAPConfigForm form(accessPoint);
+  TAPConfigForm form(accessPoint, terminal);
   form.NewEntry("Entry");
   form.show();
   for (const Case& c : cases) {
@@ -70,7 +83,7 @@ TEST_F(APConfigTest, HostAndDeviceRules) {
 
 TEST_F(APConfigTest, SerialEntryIsSavedAsItsPortTextAndReloads) {
   {
-    TAPConfigForm form(accessPoint);
+    TAPConfigForm form(accessPoint, terminal);
     form.NewEntry("モデム");
     form.show();
     SetHost(form, "03-1234-5678");
@@ -92,7 +105,7 @@ TEST_F(APConfigTest, SerialEntryIsSavedAsItsPortTextAndReloads) {
             "AT&F\x1f 19200\x1f");
   EXPECT_EQ(saved.ID, "ABC01234");
 
-  TAPConfigForm form(accessPoint);
+  TAPConfigForm form(accessPoint, terminal);
   form.LoadEntry("モデム");
   form.show();
   EXPECT_EQ(Get<QComboBox>(form, "DeviceName")->currentText(), "COM2");
@@ -113,7 +126,7 @@ TEST_F(APConfigTest, TelnetEntryLoadsItsPortAndNarrowsTheDialog) {
   entry.Script = Sjis("[:]$I'; ⇒Tern");
   ASSERT_TRUE(accessPoint.Save("Tern", entry));
 
-  TAPConfigForm form(accessPoint);
+  TAPConfigForm form(accessPoint, terminal);
   form.LoadEntry("Tern");
   form.show();
   EXPECT_EQ(form.EntryName(), "Tern");
@@ -128,7 +141,7 @@ TEST_F(APConfigTest, SerialSettingThatNamesNoItemFallsBackToTheFirstPortAndFaste
   entry.HostName = "0123";
   entry.Port = "COM71AT\x1f\x1f\x1f 300\x1f";
   ASSERT_TRUE(accessPoint.Save("Old", entry));
-  TAPConfigForm form(accessPoint);
+  TAPConfigForm form(accessPoint, terminal);
   form.LoadEntry("Old");
   EXPECT_EQ(Get<QComboBox>(form, "DeviceName")->currentText(), "COM1");
   EXPECT_EQ(Get<QComboBox>(form, "DTESpeed")->currentText(), "115200");
@@ -136,7 +149,7 @@ TEST_F(APConfigTest, SerialSettingThatNamesNoItemFallsBackToTheFirstPortAndFaste
 }
 
 TEST_F(APConfigTest, ClearKeepsLogNameCodesAndSerialSettings) {
-  TAPConfigForm form(accessPoint);
+  TAPConfigForm form(accessPoint, terminal);
   form.NewEntry("Entry");
   form.show();
   SetHost(form, "0120");
@@ -157,7 +170,7 @@ TEST_F(APConfigTest, ClearKeepsLogNameCodesAndSerialSettings) {
 }
 
 TEST_F(APConfigTest, CancelWritesNothing) {
-  TAPConfigForm form(accessPoint);
+  TAPConfigForm form(accessPoint, terminal);
   form.NewEntry("Entry");
   form.show();
   SetHost(form, "bbs.example");
@@ -168,7 +181,7 @@ TEST_F(APConfigTest, CancelWritesNothing) {
 
 TEST_F(APConfigTest, AFailedSaveIsReportedAndKeepsTheDialogOpen) {
   accessPoint.SetFolder(folder.filePath("missing").toStdString());
-  TAPConfigForm form(accessPoint);
+  TAPConfigForm form(accessPoint, terminal);
   form.NewEntry("Entry");
   form.show();
   SetHost(form, "bbs.example");
@@ -176,6 +189,50 @@ TEST_F(APConfigTest, AFailedSaveIsReportedAndKeepsTheDialogOpen) {
   EXPECT_EQ(messages.size(), 1u);
   EXPECT_TRUE(form.isVisible());
   EXPECT_NE(form.result(), QDialog::Accepted);
+}
+
+TEST_F(APConfigTest, TelephonyModemsComeFirstAndPreviewTheDialledNumber) {
+  QSettings settings("Zeb", "Wombat");
+  settings.beginWriteArray("Telephony/Lines", 1);
+  settings.setArrayIndex(0);
+  settings.setValue("Name", "FakeLine");
+  settings.setValue("Device", "/dev/null");
+  settings.endArray();
+  WriteDialLocation(DialingFromArea("3"));
+  TTapiTerminal modems(nullptr, home.DataFile("by-id"));
+  std::string previewed;
+  modems.OnTranslateDialog = [&](const std::string& canonical) {
+    previewed = canonical;
+    WriteDialLocation(DialingFromArea("6"));
+  };
+
+  TAPConfigForm form(accessPoint, modems);
+  form.NewEntry("Line");
+  form.show();
+  auto* device = Get<QComboBox>(form, "DeviceName");
+  ASSERT_EQ(device->count(), 5);
+  EXPECT_EQ(device->itemText(0), "FakeLine");
+  EXPECT_EQ(device->itemText(1), "COM1");
+  SetHost(form, "1234-5678");
+  Get<QLineEdit>(form, "CityCode")->setText("6");
+  EXPECT_TRUE(Shown(form, "TAPIPanel"));
+  EXPECT_FALSE(Shown(form, "ComPanel"));
+  EXPECT_EQ(Get<QLabel>(form, "ActualCode")->text(), "0612345678");
+
+  auto* dialProperty = Get<QPushButton>(form, "DialProperty");
+  EXPECT_TRUE(dialProperty->isEnabled());
+  dialProperty->click();
+  EXPECT_EQ(previewed, "+81 (6) 1234-5678");
+  EXPECT_EQ(Get<QLabel>(form, "ActualCode")->text(), "12345678");  // now dialled from area 6
+
+  Get<QPushButton>(form, "OKButton")->click();
+  TAPData saved;
+  ASSERT_TRUE(accessPoint.Load("Line", saved));
+  EXPECT_EQ(saved.Port, "FakeLine");
+  EXPECT_EQ(saved.CityCode, "6");
+  device->setCurrentIndex(1);
+  form.LoadEntry("Line");
+  EXPECT_EQ(device->currentText(), "FakeLine");
 }
 
 }  // namespace

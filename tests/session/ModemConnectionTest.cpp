@@ -1,0 +1,216 @@
+// Connections through the serial modem on "COM1" and through a telephony
+// modem listed in the settings, both played by a fake modem on a
+// pseudo-terminal: the dialling, the login script, the host's lines in the
+// views and the log, input and break, and the end of the line with its call
+// record.
+#include <fcntl.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <algorithm>
+
+#include "ConnectingFixture.h"
+#include "support/FakeModem.h"
+
+namespace {
+
+const std::string kFieldEnd = "\x1F";
+
+// The serial form of a port text: port, dial digit, three init commands and
+// the speed, each field ended by 0x1F.
+std::string SerialPort(const std::string& port, char dialDigit,
+                       const std::vector<std::string>& fields) {
+  std::string text = port + dialDigit;
+  for (const std::string& field : fields) text += field + kFieldEnd;
+  return text;
+}
+
+// The output speed in force on a serial device.
+speed_t LineSpeed(const std::string& device) {
+  const int fd = ::open(device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+  termios settings{};
+  const bool read = fd >= 0 && ::tcgetattr(fd, &settings) == 0;
+  if (fd >= 0) ::close(fd);
+  return read ? ::cfgetospeed(&settings) : B0;
+}
+
+class ModemConnectionTest : public ConnectingTest {
+ protected:
+  void SaveModemEntry(const std::string& host, const std::string& port,
+                      const std::string& cityCode = "") {
+    TAPData entry;
+    entry.HostName = host;
+    entry.Port = port;
+    entry.ID = "guest";
+    entry.Password = "secret";
+    entry.Script = "[login:]$I'[word:]$P'";
+    entry.LogName = "Lo";
+    entry.CityCode = cityCode;
+    SaveEntry("Modem", entry);
+    SetSetting("AccessList/Default", "Modem");
+  }
+  // The fake host asks for the password after the ID and greets after it.
+  void PlayHost() {
+    modem.AddHostReply("guest\r", "Password: ");
+    modem.AddHostReply("secret\r", "\r\nWelcome to the host\r\nMain menu\r\n");
+  }
+  // A telephony line named "FakeLine" on the fake modem, dialling from area 3
+  // in Japan.
+  void ListTelephonyLine() {
+    QSettings settings("Zeb", "Wombat");
+    settings.beginGroup("Telephony");
+    settings.beginWriteArray("Lines", 1);
+    settings.setArrayIndex(0);
+    settings.setValue("Name", "FakeLine");
+    settings.setValue("Device", QString::fromStdString(modem.DevicePath()));
+    settings.endArray();
+    settings.endGroup();
+    settings.setValue("Location/CountryCode", "81");
+    settings.setValue("Location/AreaCode", "3");
+  }
+
+  // Logged in, the host's lines shown and logged, then the modem vanishes:
+  // the connection ends once, with one call record line.
+  void ExpectSessionUntilThePeerVanishes() {
+    EXPECT_TRUE(modem.WaitForHostReceived("guest\rsecret\r"));
+    ASSERT_TRUE(WaitForLine("Main menu"));
+    EXPECT_TRUE(ViewShows("TerminalView", "Welcome to the host"));
+    EXPECT_TRUE(ViewShows("LogView", "Main menu"));
+    EXPECT_TRUE(ViewShows("TerminalView", "Password: secret"));  // the host's echo
+    EXPECT_EQ(form->windowTitle(), "Wombat - Modem");
+    EXPECT_FALSE(Enabled("CancelButton"));  // the script has ended
+    // The input line and the break command reach the modem.
+    Enter("hello");
+    EXPECT_TRUE(modem.WaitForHostReceived("secret\rhello\r"));
+    form->findChild<QAction*>("KB1")->trigger();
+    EXPECT_TRUE(Connected());
+
+    modem.Vanish();
+    ASSERT_TRUE(WaitForIdle());
+    RunEventsFor(300);  // a second end would arrive now
+    EXPECT_EQ(form->ConnectKind(), TWombatForm::kNoConnection);
+    EXPECT_EQ(form->windowTitle(), "Wombat");
+    const std::string record = ReadDataFile("Phone.txt");
+    EXPECT_EQ(std::count(record.begin(), record.end(), '\n'), 1) << record;
+    EXPECT_TRUE(record.starts_with("Modem" + std::string(25, ' ') +
+                                   QDate::currentDate().toString("yyyy.MM.dd").toStdString()))
+        << record;
+    const std::string log = TodaysLog();  // written out when the log closes
+    EXPECT_NE(log.find("Welcome to the host\r\n"), std::string::npos) << log;
+    EXPECT_TRUE(ui.messages.isEmpty()) << ui.messages.join("; ").toStdString();
+  }
+
+  TFakeModem modem;
+};
+
+TEST_F(ModemConnectionTest, SerialModemDialsWithTheEntrysSettingsAndRunsTheSession) {
+  PlayHost();
+  SetSetting("Comm/COM1", QString::fromStdString(modem.DevicePath()));
+  SaveModemEntry("03-1234-5678", SerialPort("COM1", '1', {"ATZ", "", "ATX4", " 19200"}));
+  Start();
+  EXPECT_EQ(Get<QLineEdit>("PortEdit")->text(), "COM1");
+  Click("Connect1");
+  EXPECT_EQ(form->ConnectKind(), TWombatForm::kSerialModem);
+  EXPECT_EQ(Status(), "03-1234-5678へ接続しています");
+  EXPECT_EQ(LineSpeed(modem.DevicePath()), speed_t{B19200});
+  ASSERT_TRUE(modem.WaitForCommands(4));
+  EXPECT_EQ(modem.Commands(), (std::vector<std::string>{"AT", "ATZ", "ATX4", "ATDT03-1234-5678"}));
+  // The modem's replies are shown and logged, but never answer the script.
+  EXPECT_TRUE(WaitForLine("CONNECT 115200"));
+  ExpectSessionUntilThePeerVanishes();
+}
+
+TEST_F(ModemConnectionTest, SerialDialMethodAndSpeedFallBackAsStored) {
+  struct Case {
+    std::string port;
+    speed_t speed;
+    std::vector<std::string> commands;
+  };
+  const Case cases[] = {
+      {SerialPort("COM1", '0', {"", "", "", "  9600"}), B9600, {"AT", "ATZ", "ATDP123"}},
+      {SerialPort("COM1", '1', {"", "", "", "300"}), B115200, {"AT", "ATZ", "ATDT123"}},
+      {SerialPort("COM1", '1', {"", "", "", "fast"}), B115200, {"AT", "ATZ", "ATDT123"}},
+      {"COM1", B115200, {"AT", "ATZ", "ATDT123"}},
+  };
+  for (const Case& c : cases) {
+    TFakeModem caseModem;
+    SetSetting("Comm/COM1", QString::fromStdString(caseModem.DevicePath()));
+    SaveModemEntry("123", c.port);
+    form.reset();
+    Start();
+    Click("Connect1");
+    EXPECT_EQ(LineSpeed(caseModem.DevicePath()), c.speed) << c.port;
+    ASSERT_TRUE(caseModem.WaitForCommands(c.commands.size())) << c.port;
+    EXPECT_EQ(caseModem.Commands(), c.commands) << c.port;
+    ASSERT_TRUE(WaitUntil([&] { return Status() == "接続しました"; }, kWaitMs)) << c.port;
+    Click("Disconnect1");
+    EXPECT_TRUE(WaitForIdle()) << c.port;
+  }
+}
+
+TEST_F(ModemConnectionTest, AWrongPortOrModemNameIsShownAndNothingStarts) {
+  struct Case {
+    const char* port;
+    const char* message;
+  };
+  const Case cases[] = {
+      {"COM5", "正しいCOMポートを選択してください。"},
+      {"COMX1", "正しいCOMポートを選択してください。"},
+      {"NoSuchModem", "正しいモデムを選択してください。"},
+  };
+  ListTelephonyLine();
+  for (const Case& c : cases) {
+    ui.messages.clear();
+    SaveModemEntry("123", c.port);
+    form.reset();
+    Start();
+    Click("Connect1");
+    EXPECT_EQ(ui.messages, QStringList{c.message}) << c.port;
+    EXPECT_TRUE(Enabled("Connect1")) << c.port;
+    EXPECT_FALSE(Enabled("Disconnect1")) << c.port;
+    EXPECT_EQ(form->ConnectKind(), TWombatForm::kNoConnection) << c.port;
+  }
+  EXPECT_TRUE(modem.Commands().empty());
+}
+
+TEST_F(ModemConnectionTest, ASerialPortThatCannotBeOpenedShowsWhyAndReturnsToIdle) {
+  SetSetting("Comm/COM1", home.DataFile("no-such-device"));
+  SaveModemEntry("123", "COM1");
+  Start();
+  Click("Connect1");
+  EXPECT_TRUE(Enabled("Connect1"));
+  EXPECT_FALSE(Enabled("Disconnect1"));
+  EXPECT_EQ(form->ConnectKind(), TWombatForm::kNoConnection);
+  EXPECT_FALSE(Status().isEmpty());
+  EXPECT_FALSE(Status().endsWith("へ接続しています")) << Status().toStdString();
+  EXPECT_EQ(ReadDataFile("Phone.txt"), "");
+}
+
+TEST_F(ModemConnectionTest, TelephonyModemCallsTheTranslatedNumberAndRunsTheSession) {
+  PlayHost();
+  ListTelephonyLine();
+  SaveModemEntry("1234-5678", "FakeLine", "3");
+  Start();
+  Click("Connect1");
+  EXPECT_EQ(form->ConnectKind(), TWombatForm::kTelephonyModem);
+  EXPECT_EQ(Status(), "12345678へ接続しています");
+  ASSERT_TRUE(modem.WaitForCommands(1));
+  EXPECT_EQ(modem.Commands(), (std::vector<std::string>{"ATDT12345678"}));
+  ExpectSessionUntilThePeerVanishes();
+}
+
+TEST_F(ModemConnectionTest, ABusyTelephonyLineEndsTheAttemptWithoutACallRecord) {
+  modem.SetDialResult("BUSY");
+  ListTelephonyLine();
+  SaveModemEntry("1234-5678", "FakeLine", "3");
+  Start();
+  Click("Connect1");
+  EXPECT_TRUE(Connected());
+  ASSERT_TRUE(WaitForIdle());
+  EXPECT_EQ(Status(), "");
+  EXPECT_FALSE(Enabled("CancelButton"));
+  EXPECT_EQ(form->ConnectKind(), TWombatForm::kNoConnection);
+  EXPECT_EQ(ReadDataFile("Phone.txt"), "");
+}
+
+}  // namespace
