@@ -24,11 +24,9 @@ int main(int argc, char** argv) {
   TWombatForm form(arguments);
   form.resize(530, 551);
   form.show();
-  int result = 1;
-  QTimer::singleShot(arguments.isEmpty() ? 1000 : 4000, &app, [&] {
-    if (form.grab().save(output)) result = 0;
-    QApplication::quit();
-  });
-  QApplication::exec();
-  return result;
+  // Leaves the event loop without closing the window, which would ask
+  // whether to hang up a connection.
+  QTimer::singleShot(arguments.isEmpty() ? 1000 : 4000, &app,
+                     [&] { QApplication::exit(form.grab().save(output) ? 0 : 1); });
+  return QApplication::exec();
 }
