@@ -5,7 +5,7 @@ JOBS      ?= $(shell nproc)
 ARGS      ?=
 PACKAGES  := cmake g++ make pkg-config libgtest-dev libgmock-dev libbenchmark-dev \
              qt6-base-dev qt6-multimedia-dev libgl-dev fonts-ipafont-gothic \
-             inetutils-telnetd socat
+             inetutils-telnetd socat ccache
 SUDO      := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
 .PHONY: all deps configure build run test bench clean
