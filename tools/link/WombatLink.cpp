@@ -21,6 +21,7 @@
 #include <cstdio>
 #include <memory>
 #include <optional>
+#include <utility>
 #include <unistd.h>
 
 #include "comm/SiblingLink.h"
@@ -79,16 +80,14 @@ class TLinkSession {
   TLinkSession(QLocalSocket* socket, bool json) : FLink(socket), FJson(json) {
     FLink.OnClose = [this](TSiblingLink&) { Closed(); };
     FTimer.setSingleShot(true);
-    QObject::connect(&FTimer, &QTimer::timeout, [] {
-      QCoreApplication::exit(Fail("Wombat did not answer"));
-    });
+    QObject::connect(&FTimer, &QTimer::timeout, [this] { Finish(Fail("Wombat did not answer")); });
   }
 
   // Prints the answer when printAnswer is set.
   void Request(uint32_t message, const std::string& payload, bool printAnswer) {
-    FLink.OnReply = [printAnswer](TSiblingLink&, uint32_t, uint64_t result) {
-      if (printAnswer) PrintLine(QByteArray::number(static_cast<qulonglong>(result)));
-      QCoreApplication::exit(0);
+    FLink.OnReply = [this, printAnswer](TSiblingLink&, uint32_t, uint64_t result) {
+      if (printAnswer && !FFinished) PrintLine(QByteArray::number(static_cast<qulonglong>(result)));
+      Finish(0);
     };
     FLink.Request(message, 0, payload);
     FTimer.start(kAnswerTimeoutMs);
@@ -98,8 +97,10 @@ class TLinkSession {
     FLink.OnReply = [this](TSiblingLink&, uint32_t request, uint64_t result) {
       if (request != kSiblingLinkUp) return;
       FTimer.stop();
-      if (result != kSiblingLinkedAnswer) QCoreApplication::exit(Fail("Wombat refused the link"));
-      FFollowing = true;
+      if (result == kSiblingLinkedAnswer)
+        FFollowing = true;
+      else
+        Finish(Fail("Wombat refused the link"));
     };
     FLink.OnRequest = [this](TSiblingLink& link, const TSiblingFrame& frame) {
       if (frame.Message == kSiblingText) PrintReceived(frame.Payload);
@@ -117,15 +118,20 @@ class TLinkSession {
 
   // Following ends with Wombat; a request that is not answered fails.
   void Closed() {
-    if (FFollowing)
-      QCoreApplication::exit(0);
-    else
-      QCoreApplication::exit(Fail("Wombat closed the link"));
+    if (FFinished) return;
+    Finish(FFollowing ? 0 : Fail("Wombat closed the link"));
+  }
+
+  // The first outcome counts: an answer may be followed at once by Wombat's end.
+  void Finish(int status) {
+    if (std::exchange(FFinished, true)) return;
+    QCoreApplication::exit(status);
   }
 
   TSiblingLink FLink;
   bool FJson;
   bool FFollowing = false;
+  bool FFinished = false;
   QTimer FTimer;
 };
 
