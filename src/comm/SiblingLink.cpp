@@ -132,6 +132,7 @@ TSiblingServer::TSiblingServer(QObject* parent)
   FServer->setSocketOptions(QLocalServer::UserAccessOption);
   connect(FServer, &QLocalServer::newConnection, this, &TSiblingServer::Accept);
   FAnswerTimer.setSingleShot(true);
+  FAnswerTimer.setTimerType(Qt::PreciseTimer);
   connect(&FAnswerTimer, &QTimer::timeout, this, [this] { Unlink(TUnlinkReason::NoAnswer); });
 }
 
