@@ -30,6 +30,7 @@ void TWombatForm::ReceiveBlock(const std::string& block) {
     batch.push_back(line);
     FLogMgr->WriteLine(line);
   }
+  FLogMgr->Flush();
   std::string rest;
   PendingText(FReceiveBuffer, rest);
   ShowInViews(batch, rest);
