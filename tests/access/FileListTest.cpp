@@ -78,4 +78,18 @@ TEST_F(FileListTest, AMissingFolderGivesAnEmptyList) {
   EXPECT_TRUE(found.empty());
 }
 
+// A folder is a path as the file system names it; only the names found go
+// through the codec.
+TEST(FileList, AFolderNamedOutsideCp932ListsItsFiles) {
+  TTempFolder temp;
+  const std::string folder = temp / "zoë〜";
+  std::filesystem::create_directory(folder);
+  WriteFileBytes(folder + "/会議.ap", "x");
+  TFileList files;
+  files.SetMask("*.ap");
+  Names found;
+  files.Enumerate(folder, &found);
+  EXPECT_EQ(found, Names{Sjis("会議.ap")});
+}
+
 }  // namespace
