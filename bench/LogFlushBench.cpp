@@ -23,7 +23,8 @@ constexpr size_t kBlockBytes = 1024;
 
 // Chat-like lines of varying length with CR LF ends.
 std::string Corpus() {
-  const std::string say = Sjis("(12,たろう) こんにちは、会議の資料は http://www.example.co.jp/ にあります");
+  const std::string say =
+      Sjis("(12,たろう) こんにちは、会議の資料は http://www.example.co.jp/ にあります");
   std::string corpus;
   for (size_t i = 0; corpus.size() < kCorpusBytes; ++i)
     corpus.append(say, 0, 20 + (i * 37) % (say.size() - 20)).append("\r\n");

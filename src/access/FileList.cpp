@@ -17,12 +17,13 @@ void TFileList::Enumerate(const fs::path& folder, std::vector<std::string>* list
 void TFileList::Search(const fs::path& folder, std::vector<std::string>* list) {
   std::vector<fs::path> subfolders;
   std::error_code error;
-  for (fs::directory_iterator it(folder.empty() ? "." : folder, error), end;
-       !error && it != end; it.increment(error)) {
+  for (fs::directory_iterator it(folder.empty() ? "." : folder, error), end; !error && it != end;
+       it.increment(error)) {
     const std::string diskName = it->path().filename().string();
     std::error_code statusError;
     if (!it->is_directory(statusError)) {
-      if (Matches(diskName)) Found(FullPath ? (folder / diskName).string() : Utf8ToCp932(diskName), list);
+      if (Matches(diskName))
+        Found(FullPath ? (folder / diskName).string() : Utf8ToCp932(diskName), list);
     } else if (Recursive && !it->is_symlink(statusError) && !diskName.starts_with(".")) {
       subfolders.push_back(folder / diskName);
     }

@@ -66,7 +66,8 @@ std::optional<std::string_view> ValueOf(std::string_view line, std::string_view 
 
 }  // namespace
 
-bool SaveInternetShortcut(const std::filesystem::path& folder, uint8_t linkKind, const std::string& linkText,
+bool SaveInternetShortcut(const std::filesystem::path& folder, uint8_t linkKind,
+                          const std::string& linkText,
                           const std::function<void(const std::string& utf8Text)>& showMessage) {
   if (linkKind != 1 && linkKind != 2) return false;
   TLightStrings lines;

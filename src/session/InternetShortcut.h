@@ -20,7 +20,8 @@ extern const char* const InternetShortcutFailedMessage;
 // The file is replaced as a whole: a failure leaves an old file of that name
 // as it was, shows InternetShortcutFailedMessage through `showMessage` and
 // returns false. Another link kind writes nothing and returns false.
-bool SaveInternetShortcut(const std::filesystem::path& folder, uint8_t linkKind, const std::string& linkText,
+bool SaveInternetShortcut(const std::filesystem::path& folder, uint8_t linkKind,
+                          const std::string& linkText,
                           const std::function<void(const std::string& utf8Text)>& showMessage);
 
 // The URL of a shortcut file as stored, CP932 bytes: the first

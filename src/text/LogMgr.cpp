@@ -95,6 +95,5 @@ void TLogMgr::SetEnabled(bool enabled) {
 }
 
 void TLogMgr::Report(const char* what) {
-  if (ShowMessage)
-    ShowMessage("ﾛｸﾞﾌｧｲﾙ(" + FFolder.string() + Cp932ToUtf8(FFileName) + ")" + what);
+  if (ShowMessage) ShowMessage("ﾛｸﾞﾌｧｲﾙ(" + FFolder.string() + Cp932ToUtf8(FFileName) + ")" + what);
 }

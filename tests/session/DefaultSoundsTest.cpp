@@ -1,9 +1,8 @@
-#include "session/DefaultSounds.h"
-
 #include <gtest/gtest.h>
 
 #include <filesystem>
 
+#include "session/DefaultSounds.h"
 #include "support/FileSizeLimit.h"
 #include "support/TempFolder.h"
 

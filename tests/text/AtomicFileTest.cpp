@@ -1,5 +1,3 @@
-#include "text/AtomicFile.h"
-
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
@@ -7,6 +5,7 @@
 
 #include "support/FileSizeLimit.h"
 #include "support/TempFolder.h"
+#include "text/AtomicFile.h"
 #include "text/Errors.h"
 
 namespace {
