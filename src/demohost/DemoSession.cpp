@@ -11,6 +11,8 @@
 namespace {
 
 constexpr qint64 kReadBufferBytes = 16 * 1024;
+// Keeps what waits for a slow client in the socket's queue, where it is counted.
+constexpr int kSendBufferBytes = 64 * 1024;
 constexpr std::size_t kMaxLoginIdBytes = 16;
 constexpr int kCloseGraceMs = 10000;
 constexpr char kCr = '\r';
@@ -64,6 +66,7 @@ TDemoSession::TDemoSession(TDemoHost& host, QTcpSocket* socket, int job)
     : FHost(host), FSocket(socket), FJob(job), FTokens(host.Limits().LineBurst) {
   FSocket->setParent(this);
   FSocket->setReadBufferSize(kReadBufferBytes);
+  FSocket->setSocketOption(QAbstractSocket::SendBufferSizeSocketOption, kSendBufferBytes);
   FTokenClock.start();
   FOnline.start();
   FIdleTimer.setSingleShot(true);

@@ -13,9 +13,9 @@ class THostTelnet {
   // Data with every 0xFF byte doubled, ready to be sent.
   static std::string Quote(std::string_view data);
 
-  // Consumes received bytes: data bytes go to Data, answers for the client to
-  // Reply. A command split between two blocks is completed by the next one;
-  // a subnegotiation is skipped without being stored.
+  // Consumes received bytes: data bytes are appended to Data, answers for the
+  // client to Reply. A command split between two blocks is completed by the
+  // next one; a subnegotiation is skipped without being stored.
   void Parse(std::string_view received, std::string& reply, std::string& data);
   // True while the client lets the host echo what it types.
   bool Echoing() const { return FEcho; }
