@@ -13,7 +13,7 @@ install(TARGETS ${WOMBAT_PROGRAMS} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(FILES data/wombat.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
 install(FILES data/wombat.svg DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
 install(FILES data/org.zeb.wombat.metainfo.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
-install(FILES README.md DESTINATION ${CMAKE_INSTALL_DOCDIR})
+install(FILES README.md DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/wombat)
 
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME wombat)
@@ -25,6 +25,7 @@ runs a login script and shows the host's Shift-JIS text in a view that colours c
 lines, marks links and plays line animations. wombat-demohost is a small chat host to try it.")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_PACKAGE_SECTION net)
 # The library dependencies come from the Qt libraries the programs link;
 # the platform plugins and the fonts are loaded at run time.
