@@ -139,6 +139,7 @@ class TViewDriver {
     FView.setFont(DefaultTerminalFont());
     FView.resize(640, 400);
     FView.show();
+    QCoreApplication::processEvents();  // the window is exposed: repaints draw
   }
 
   void Run() {
@@ -328,7 +329,9 @@ class TViewDriver {
 
 extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-  static QApplication application(*argc, *argv);
+  // Never destroyed: Qt's own globals are gone by the time statics are.
+  static const QApplication* const application = new QApplication(*argc, *argv);
+  (void)application;
   RegisterFontSubstitutions();
   return 0;
 }
