@@ -92,7 +92,8 @@ void TWombatForm::WriteProgramLocation(TGenRegist& reg) {
 }
 
 void TWombatForm::UpdateSiblingCommand() {
-  SetCommandEnabled(ExecQuokka, !FSiblingPath.isEmpty() && QFileInfo::exists(FSiblingPath));
+  const QFileInfo sibling(FSiblingPath);
+  SetCommandEnabled(ExecQuokka, !FSiblingPath.isEmpty() && sibling.isFile() && sibling.isExecutable());
 }
 
 // The names of the "*.ap" files in the access list folder, without ".ap".
