@@ -91,6 +91,10 @@ class TWombatForm : public QMainWindow {
   // when no connection is up.
   void SendToHost(const std::string& text);
 
+  // Makes or updates the entry "Demo" for the demo host on this loopback
+  // port, selects it and connects (WombatFormDemo.cpp).
+  void ConnectDemo(quint16 port);
+
  protected:
   void showEvent(QShowEvent* event) override;
   void closeEvent(QCloseEvent* event) override;

@@ -28,6 +28,7 @@ void TWombatForm::ReceiveBlock(const std::string& block) {
     TakeLine(FReceiveBuffer, line);
     batch.push_back(line);
   }
+  FLogMgr->Flush();
   std::string rest;
   PendingText(FReceiveBuffer, rest);
   PassLinesToSibling(batch, [this, batch, rest] {

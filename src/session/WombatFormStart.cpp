@@ -84,7 +84,7 @@ TWombatForm::TWombatForm(const QStringList& arguments, QWidget* parent)
     PlatformUi().ShowMessage(QString::fromStdString(text));
   };
 
-  AccessPoint1->SetFolder(FromQString(ProgramFolder()));
+  AccessPoint1->SetFolder(ToPath(ProgramFolder()));
   TGenRegist reg;
   WriteProgramLocation(reg);
   LoadAccessList(reg);
