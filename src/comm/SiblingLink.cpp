@@ -168,6 +168,12 @@ void TSiblingServer::HandOff(const std::vector<std::string>& lines, std::functio
   if (FSibling) FAnswerTimer.start(AnswerTimeoutMs);
 }
 
+void TSiblingServer::StopWaiting() {
+  if (!FHandOffDone) return;
+  FLateAnswers += FUnanswered;
+  FinishHandOff();
+}
+
 void TSiblingServer::NotifyEnd() {
   if (FSibling) FSibling->Request(kSiblingEnd);
 }
@@ -206,12 +212,18 @@ void TSiblingServer::LinkUp(TSiblingLink& link, uint32_t pid) {
     TSiblingLink* previous = std::exchange(FSibling, nullptr);
     previous->Close();
   }
+  if (FSibling != &link) FLateAnswers = 0;
   FSibling = &link;
   FSiblingPid = pid;
 }
 
 void TSiblingServer::Answered(TSiblingLink& link, uint32_t request) {
-  if (&link != FSibling || request != kSiblingText || FUnanswered == 0) return;
+  if (&link != FSibling || request != kSiblingText) return;
+  if (FLateAnswers > 0) {
+    --FLateAnswers;
+    return;
+  }
+  if (FUnanswered == 0) return;
   if (--FUnanswered == 0)
     FinishHandOff();
   else
@@ -229,6 +241,7 @@ void TSiblingServer::Unlink(TUnlinkReason reason) {
   if (!FSibling) return;
   TSiblingLink* sibling = std::exchange(FSibling, nullptr);
   FSiblingPid = 0;
+  FLateAnswers = 0;
   sibling->Close();
   FinishHandOff();
   if (OnUnlink) OnUnlink(reason);

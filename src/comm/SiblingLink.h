@@ -127,6 +127,9 @@ class TSiblingServer : public QObject {
   // sibling, done is called at once.
   void HandOff(const std::vector<std::string>& lines, std::function<void()> done);
   bool HandingOff() const { return static_cast<bool>(FHandOffDone); }
+  // Ends a hand-off without waiting for the rest of its answers; the sibling
+  // stays linked, and those answers, when they come, are not counted again.
+  void StopWaiting();
   // Tells the linked sibling that a connection ended.
   void NotifyEnd();
 
@@ -151,6 +154,7 @@ class TSiblingServer : public QObject {
   TSiblingLink* FSibling = nullptr;
   qint64 FSiblingPid = 0;
   size_t FUnanswered = 0;
+  size_t FLateAnswers = 0;
   std::function<void()> FHandOffDone;
   QTimer FAnswerTimer;
 };

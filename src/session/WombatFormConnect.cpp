@@ -237,8 +237,8 @@ void TWombatForm::EndConnection() {
   PlaySoundFile(FDisconnectSound);
   SetIdleButtons();
   StatusPanel->clear();
-  FLogMgr->Close();
   NotifySiblingOfEnd();
+  FLogMgr->Close();
   if (FConnectTime.isValid()) WriteCallRecord();
   FConnectTime = QDateTime();
   setWindowTitle(kTitle);

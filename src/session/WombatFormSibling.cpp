@@ -192,8 +192,12 @@ void TWombatForm::PassLinesToSibling(const std::vector<std::string>& lines,
   });
 }
 
+// A block still waiting for the sibling's answers is logged and shown before
+// the log of its connection closes.
 void TWombatForm::NotifySiblingOfEnd() {
-  if (FSiblingServer) FSiblingServer->NotifyEnd();
+  if (!FSiblingServer) return;
+  FSiblingServer->StopWaiting();
+  FSiblingServer->NotifyEnd();
 }
 
 bool TWombatForm::HandingOffToSibling() const {

@@ -149,6 +149,26 @@ TEST_F(SiblingServerTest, SilentOrVanishedSiblingIsUnlinked) {
                                   TSiblingServer::TUnlinkReason::Closed}));
 }
 
+// Answers to a hand-off that stopped waiting do not answer the next one.
+TEST_F(SiblingServerTest, LateAnswersDoNotCountForTheNextHandOff) {
+  std::unique_ptr<TPeer> peer = LinkedPeer();
+  peer->answers = false;
+  bool first = false;
+  server.HandOff({"a", "b"}, [&] { first = true; });
+  server.StopWaiting();
+  EXPECT_TRUE(first);
+  ASSERT_TRUE(WaitUntil([&] { return peer->requests.size() == 2; }, kWaitMs));
+
+  bool second = false;
+  server.HandOff({"c"}, [&] { second = true; });
+  for (int i = 0; i < 2; ++i) peer->link->Reply(kSiblingText, 1);
+  RunEventsFor(100);
+  EXPECT_FALSE(second);
+  peer->link->Reply(kSiblingText, 1);
+  EXPECT_TRUE(WaitUntil([&] { return second; }, kWaitMs));
+  EXPECT_TRUE(server.Linked());
+}
+
 TEST_F(SiblingServerTest, RequestsOfAnyConnectionAreAnswered) {
   server.OnRequest = [](const TSiblingFrame& frame) -> uint64_t {
     return frame.Message == kSiblingVersion ? kSiblingVersionAnswer : 0;
