@@ -86,7 +86,7 @@ TWombatForm::TWombatForm(const QStringList& arguments, QWidget* parent)
     PlatformUi().ShowMessage(QString::fromStdString(text));
   };
 
-  AccessPoint1->SetFolder(FromQString(ProgramFolder()));
+  AccessPoint1->SetFolder(ToPath(ProgramFolder()));
   TGenRegist reg;
   WriteProgramLocation(reg);
   LoadAccessList(reg);
@@ -99,6 +99,7 @@ TWombatForm::TWombatForm(const QStringList& arguments, QWidget* parent)
   LoadReplaceFonts();
   UpdateSiblingCommand();
   ConnectToStartupAddress();
+  CreateSiblingLink();
 }
 
 TWombatForm::~TWombatForm() {
@@ -347,6 +348,7 @@ void TWombatForm::WireCommands() {
   WireScript();
   WireConnectionCommands();
   WireInputCommands();
+  WireSiblingCommands();
   connect(APNameList, &QComboBox::activated, this, [this] { APNameListChange(); });
 }
 
@@ -400,6 +402,7 @@ void TWombatForm::closeEvent(QCloseEvent* event) {
 }
 
 void TWombatForm::FormShow() {
+  if (!FShown) ServePendingConnect();
   FShown = true;
 }
 
@@ -421,6 +424,7 @@ void TWombatForm::FormDestroy() {
     PlatformUi().ShowMessage(QString::fromStdString(error.what()));
   }
   SaveFunctionKeys();
+  CloseSiblingLink();
   FLogMgr->Close();
 }
 
