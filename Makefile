@@ -53,3 +53,27 @@ bench: deps
 
 clean:
 	rm -rf $(BUILD) $(BUILD)-bench
+
+# Fuzzing (clang and libFuzzer) and the whole suite under AddressSanitizer and
+# UndefinedBehaviorSanitizer, each in its own build folder.
+PACKAGES       += clang libclang-rt-dev
+FUZZ_SECONDS   ?= 60
+FUZZ_BUILD     ?= build-fuzz
+SANITIZE_BUILD ?= build-sanitize
+# An UndefinedBehaviorSanitizer report fails the test; leaks that are proven to
+# be inside system libraries are suppressed in the file named here.
+SANITIZE_ENV   := UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
+                  ASAN_OPTIONS=detect_stack_use_after_return=0 \
+                  LSAN_OPTIONS=suppressions=$(CURDIR)/tests/sanitize/lsan.supp:print_suppressions=0
+
+.PHONY: fuzz test-sanitize
+
+fuzz: deps
+	CC=clang CXX=clang++ cmake -S . -B $(FUZZ_BUILD) -DWOMBAT_FUZZ=ON
+	cmake --build $(FUZZ_BUILD) -j $(JOBS) --target fuzzers
+	tests/fuzz/run-fuzzers.sh $(FUZZ_BUILD) $(FUZZ_SECONDS)
+
+test-sanitize: deps
+	cmake -S . -B $(SANITIZE_BUILD) -DWOMBAT_SANITIZE=ON -DWOMBAT_BENCH=OFF
+	$(SANITIZE_ENV) cmake --build $(SANITIZE_BUILD) -j $(JOBS)
+	cd $(SANITIZE_BUILD) && $(SANITIZE_ENV) ctest --output-on-failure -j $(JOBS) --timeout 600
