@@ -3,12 +3,14 @@
 BUILD     ?= build
 JOBS      ?= $(shell nproc)
 ARGS      ?=
+PREFIX    ?= /usr/local
 PACKAGES  := cmake g++ make pkg-config libgtest-dev libgmock-dev libbenchmark-dev \
              qt6-base-dev qt6-multimedia-dev libgl-dev fonts-ipafont-gothic \
-             inetutils-telnetd socat ccache
+             inetutils-telnetd socat ccache \
+             desktop-file-utils appstream dpkg-dev
 SUDO      := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
-.PHONY: all deps configure build run test bench clean
+.PHONY: all deps configure build run test bench clean install package
 
 all: build
 
@@ -27,8 +29,19 @@ configure: deps
 build: configure
 	cmake --build $(BUILD) -j $(JOBS)
 
+# Without ARGS: the demo chat host on a free port, and Wombat connected to it.
 run: build
+ifeq ($(strip $(ARGS)),)
+	tools/run-demo.sh $(BUILD)
+else
 	./$(BUILD)/src/wombat $(ARGS)
+endif
+
+install: build
+	cmake --install $(BUILD) --prefix $(PREFIX)
+
+package: build
+	cd $(BUILD) && cpack -G DEB
 
 test: build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS) --timeout 300
