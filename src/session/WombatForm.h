@@ -38,6 +38,7 @@ class QPushButton;
 class QSoundEffect;
 class QTimer;
 class QToolButton;
+class TConfigPanel;
 class TMyComm;
 class TTapiTerminal;
 class TTelnetClient;
@@ -240,6 +241,13 @@ class TWombatForm : public QMainWindow {
   void OpenHistoryView(int32_t& terminalTopLine);
   void CloseHistoryView();
 
+  // WombatFormPanel.cpp: the view settings panel.
+  TConfigPanel* BuildConfigPanel(QWidget* parent);
+  void WirePanelCommands();
+  void A1Click();
+  void Button15Click();
+  void SetInputFont(const QFont& font);
+
   // Owned objects.
   std::unique_ptr<TAccessPoint> AccessPoint1;
   std::unique_ptr<TLogMgr> FLogMgr;
@@ -294,7 +302,7 @@ class TWombatForm : public QMainWindow {
   TSeparater* Separater1;
   QFrame* InputPanel;
   QComboBox* InputEdit;
-  QFrame* ConfigPanel;
+  TConfigPanel* ConfigPanel;
   QFrame* FunctionPanel;
   std::array<QToolButton*, 12> FSpeedButtons;
   QLabel* StatusPanel;

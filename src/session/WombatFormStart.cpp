@@ -13,6 +13,7 @@
 #include <QVBoxLayout>
 
 #include "access/version.h"
+#include "session/ConfigPanel.h"
 #include "session/HelpPage.h"
 #include "session/ProgramFolder.h"
 #include "session/WombatForm.h"
@@ -29,7 +30,6 @@ constexpr int kDesignWidth = 530;
 constexpr int kDesignHeight = 551;
 constexpr int kAccessPanelHeight = 57;
 constexpr int kInputPanelHeight = 20;
-constexpr int kConfigPanelWidth = 106;
 constexpr int kFunctionPanelHeight = 25;
 constexpr int kStatusPanelHeight = 18;
 constexpr int kSeparaterWidth = 4;
@@ -176,9 +176,7 @@ QWidget* TWombatForm::BuildTerminalPanel() {
   Separater1->SetLineWidth(kSeparaterWidth);
   Separater1->SetReSizeCtrl(LogView);
 
-  ConfigPanel = Panel(TerminalPanel, "ConfigPanel");
-  ConfigPanel->setFixedWidth(kConfigPanelWidth);
-  ConfigPanel->hide();
+  ConfigPanel = BuildConfigPanel(TerminalPanel);
 
   InputPanel = Panel(TerminalPanel, "InputPanel");
   InputPanel->setFixedHeight(kInputPanelHeight);
@@ -335,6 +333,7 @@ void TWombatForm::WireCommands() {
   WireScript();
   WireConnectionCommands();
   WireInputCommands();
+  WirePanelCommands();
   connect(APNameList, &QComboBox::activated, this, [this] { APNameListChange(); });
 }
 
