@@ -6,6 +6,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QVBoxLayout>
 #include <algorithm>
@@ -86,7 +87,11 @@ TConfigPanel::TConfigPanel(TQuokkaView& terminalView, TQuokkaView& logView, QWid
   setFrameStyle(QFrame::Panel | QFrame::Raised);
   Button15 = Button("Button15", "閉じる(&Z)", this);
   PageControl1 = Named(new QTabWidget(this), "PageControl1");
+  // Both page tabs fit the narrow panel side by side.
   PageControl1->setUsesScrollButtons(false);
+  PageControl1->tabBar()->setStyleSheet(
+      "QTabBar::tab { padding: 2px 4px; border: 1px solid palette(mid); }"
+      "QTabBar::tab:selected { background: palette(base); border-bottom: none; }");
   PageControl1->addTab(BuildColorPage(), "色･ﾌｫﾝﾄ");
   PageControl1->addTab(BuildOtherPage(), "その他");
   auto* layout = new QVBoxLayout(this);
