@@ -34,8 +34,7 @@ const TColorButton kColorButtonTable[] = {
     {"BitBtn5", "ハンドル(&E)", &TQuokkaView::HandleColor, &TQuokkaView::SetHandleColor},
     {"BitBtn6", "会話(&F)", &TQuokkaView::ConvColor, &TQuokkaView::SetConvColor},
     {"BitBtn7", "ＵＲＬ(&G)", &TQuokkaView::AddressColor, &TQuokkaView::SetAddressColor},
-    {"BitBtn8", "ﾒｰﾙｱﾄﾞﾚｽ(&H)", &TQuokkaView::MailAddressColor,
-     &TQuokkaView::SetMailAddressColor},
+    {"BitBtn8", "ﾒｰﾙｱﾄﾞﾚｽ(&H)", &TQuokkaView::MailAddressColor, &TQuokkaView::SetMailAddressColor},
     {"BitBtn9", "強調文字(&I)", &TQuokkaView::AccentColor, &TQuokkaView::SetAccentColor},
     {"BitBtn10", "強調背景(&J)", &TQuokkaView::AccentBackColor, &TQuokkaView::SetAccentBackColor},
 };
@@ -112,7 +111,8 @@ QWidget* TConfigPanel::BuildColorPage() {
     layout->addWidget(button);
     FColorButtons[tag] = button;
   }
-  FFontButtons = {Button("BitBtn11", "Viewﾌｫﾝﾄ(&K)", page), Button("BitBtn12", "入力ﾌｫﾝﾄ(&L)", page)};
+  FFontButtons = {Button("BitBtn11", "Viewﾌｫﾝﾄ(&K)", page),
+                  Button("BitBtn12", "入力ﾌｫﾝﾄ(&L)", page)};
   for (int tag = 0; tag < kFontButtons; ++tag) {
     FFontButtons[tag]->setProperty("Tag", tag);
     connect(FFontButtons[tag], &QPushButton::clicked, this, [this, tag] { Button11Click(tag); });

@@ -16,7 +16,6 @@
 #include <vector>
 
 #include "session/ConnectingFixture.h"
-#include "support/LoopbackPeer.h"
 #include "text/Analysis.h"
 #include "text/Codec.h"
 
@@ -52,20 +51,11 @@ class ConfigPanelTest : public ConnectingTest {
     for (int i = 0; i < list->count(); ++i) words << list->item(i)->text();
     return words;
   }
-  static std::vector<std::string> Words(TQuokkaView* view) {
-    return view->AccentWords().Strings();
-  }
+  static std::vector<std::string> Words(TQuokkaView* view) { return view->AccentWords().Strings(); }
   // The host sends the lines, each ended by CR.
   void Receive(const std::vector<std::string>& lines) {
-    if (!Connected()) {
-      Click("Connect1");
-      ASSERT_TRUE(peer.WaitForConnections(1));
-      ASSERT_TRUE(WaitUntil([&] { return Status() == "接続しました"; }, kWaitMs));
-    }
-    std::string block;
-    for (const std::string& line : lines) block += line + '\r';
     const int expected = log->LineCount() + static_cast<int>(lines.size());
-    peer.Send(block);
+    SendFromHost(peer, lines);
     ASSERT_TRUE(WaitUntil([&] { return log->LineCount() >= expected; }, kWaitMs));
   }
 
@@ -154,8 +144,8 @@ TEST_F(ConfigPanelTest, PitchTakesWholeNumbersAndShowsWhatItTook) {
   const struct {
     const char* typed;
     int spacing;
-  } cases[] = {{"abc", 1}, {"-5", 1}, {"", 1}, {"3x", 1}, {"99999999999", 1},
-               {"1000", 99}, {"0", 0}, {"4", 4}};
+  } cases[] = {{"abc", 1},         {"-5", 1},    {"", 1},  {"3x", 1},
+               {"99999999999", 1}, {"1000", 99}, {"0", 0}, {"4", 4}};
   for (const auto& c : cases) {
     pitch->setText(c.typed);
     EXPECT_EQ(terminal->VSpace(), c.spacing) << c.typed;
@@ -225,11 +215,11 @@ struct TColorButtonCase {
 };
 
 const TColorButtonCase kColorButtons[] = {
-    {"BitBtn1", &TQuokkaView::FontColor},       {"BitBtn2", &TQuokkaView::Color},
-    {"BitBtn3", &TQuokkaView::UserColor},       {"BitBtn4", &TQuokkaView::PageColor},
-    {"BitBtn5", &TQuokkaView::HandleColor},     {"BitBtn6", &TQuokkaView::ConvColor},
-    {"BitBtn7", &TQuokkaView::AddressColor},    {"BitBtn8", &TQuokkaView::MailAddressColor},
-    {"BitBtn9", &TQuokkaView::AccentColor},     {"BitBtn10", &TQuokkaView::AccentBackColor},
+    {"BitBtn1", &TQuokkaView::FontColor},    {"BitBtn2", &TQuokkaView::Color},
+    {"BitBtn3", &TQuokkaView::UserColor},    {"BitBtn4", &TQuokkaView::PageColor},
+    {"BitBtn5", &TQuokkaView::HandleColor},  {"BitBtn6", &TQuokkaView::ConvColor},
+    {"BitBtn7", &TQuokkaView::AddressColor}, {"BitBtn8", &TQuokkaView::MailAddressColor},
+    {"BitBtn9", &TQuokkaView::AccentColor},  {"BitBtn10", &TQuokkaView::AccentBackColor},
 };
 
 QColor ChosenColor(int tag) {

@@ -16,9 +16,9 @@ class TScriptedUi final : public TPlatformUi {
   QStringList questions;
   QStringList openedUrls;
   QStringList inputCaptions;
-  std::deque<bool> confirmAnswers;          // empty: answers Yes
+  std::deque<bool> confirmAnswers;            // empty: answers Yes
   std::deque<std::optional<QString>> inputs;  // nullopt: Cancel; empty: Cancel
-  std::deque<QString> fileNames;            // empty: Cancel
+  std::deque<QString> fileNames;              // empty: Cancel
   std::deque<std::optional<QColor>> colors;   // empty: Cancel
   std::deque<std::optional<QFont>> fonts;     // empty: Cancel
   QList<QColor> offeredColors;                // what each chooser started with
