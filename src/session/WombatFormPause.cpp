@@ -16,7 +16,13 @@ void TWombatForm::Pause(int milliseconds) {
   QTimer::singleShot(std::max(milliseconds, 0), &loop, &QEventLoop::quit);
   loop.exec();
   --FPauseDepth;
-  if (!Paused() && !FHeldActions.empty())
+  ResumeHeldActions();
+}
+
+// Held actions run once nothing holds them any more: no pause and no
+// hand-off to the sibling program.
+void TWombatForm::ResumeHeldActions() {
+  if (!Paused() && !HandingOffToSibling() && !FHeldActions.empty())
     QMetaObject::invokeMethod(
         this, [this] { RunHeldActions(); }, Qt::QueuedConnection);
 }
@@ -24,7 +30,7 @@ void TWombatForm::Pause(int milliseconds) {
 // Actions are held while a pause runs, and while actions held before still
 // wait, so that the order stays. What a held action causes at once runs at once.
 bool TWombatForm::Holding() const {
-  return Paused() || (!FHeldActions.empty() && !FRunningHeldAction);
+  return Paused() || HandingOffToSibling() || (!FHeldActions.empty() && !FRunningHeldAction);
 }
 
 void TWombatForm::WhenNotPaused(std::function<void()> action) {
@@ -36,7 +42,7 @@ void TWombatForm::WhenNotPaused(std::function<void()> action) {
 
 // Stops when an action pauses again; that pause resumes the rest.
 void TWombatForm::RunHeldActions() {
-  while (!Paused() && !FHeldActions.empty()) {
+  while (!Paused() && !HandingOffToSibling() && !FHeldActions.empty()) {
     std::function<void()> action = std::move(FHeldActions.front());
     FHeldActions.pop_front();
     const bool wasRunning = std::exchange(FRunningHeldAction, true);

@@ -15,8 +15,8 @@ void TWombatForm::TCPClient1Data() {
 }
 
 // The script's step goes out before the lines of the block that triggered it
-// are shown. Each complete line goes to the sibling, the batch and the log;
-// the views then take the whole batch and the partial line at once, so they
+// are shown. The complete lines go to a linked sibling, then to the log; the
+// views then take the whole batch and the partial line at once, so they
 // redraw once per block.
 void TWombatForm::ReceiveBlock(const std::string& block) {
   AppendBlock(FReceiveBuffer, block);
@@ -26,18 +26,16 @@ void TWombatForm::ReceiveBlock(const std::string& block) {
     FLineReceived = true;
     std::string line;
     TakeLine(FReceiveBuffer, line);
-    PassLineToSibling(line);
     batch.push_back(line);
-    FLogMgr->WriteLine(line);
   }
+  FLogMgr->Flush();
   std::string rest;
   PendingText(FReceiveBuffer, rest);
-  ShowInViews(batch, rest);
+  PassLinesToSibling(batch, [this, batch, rest] {
+    for (const std::string& line : batch) FLogMgr->WriteLine(line);
+    ShowInViews(batch, rest);
+  });
 }
-
-// The place where a linked sibling program receives each line; no sibling
-// can link itself yet.
-void TWombatForm::PassLineToSibling(const std::string&) {}
 
 void TWombatForm::ShowInViews(const std::vector<std::string>& lines,
                               const std::string& partialLine) {
