@@ -38,6 +38,7 @@ class QPushButton;
 class QSoundEffect;
 class QTimer;
 class QToolButton;
+class TConfigPanel;
 class TMyComm;
 class TTapiTerminal;
 class TTelnetClient;
@@ -253,6 +254,13 @@ class TWombatForm : public QMainWindow {
   void OpenHistoryView(int32_t& terminalTopLine);
   void CloseHistoryView();
 
+  // WombatFormPanel.cpp: the view settings panel.
+  TConfigPanel* BuildConfigPanel(QWidget* parent);
+  void WirePanelCommands();
+  void A1Click();
+  void Button15Click();
+  void SetInputFont(const QFont& font);
+
   // WombatFormSibling.cpp: the link with sibling programs (a local socket
   // whose name is in the settings), starting the sibling, and the end of the
   // desktop session.
@@ -331,7 +339,7 @@ class TWombatForm : public QMainWindow {
   TSeparater* Separater1;
   QFrame* InputPanel;
   QComboBox* InputEdit;
-  QFrame* ConfigPanel;
+  TConfigPanel* ConfigPanel;
   QFrame* FunctionPanel;
   std::array<QToolButton*, 12> FSpeedButtons;
   QLabel* StatusPanel;

@@ -210,11 +210,10 @@ void TWombatForm::LoadInputFont(TGenRegist& reg) {
   reg.ReadTFontData(kWombatKey, kMainWindow, "InputBox", {InputEdit->font(), FInputFontColor},
                     font);
   FInputFontColor = font.Color;
-  InputEdit->setFont(font.Font);
   QPalette palette = InputEdit->palette();
   palette.setColor(QPalette::Text, ColorFromTColor(FInputFontColor));
   InputEdit->setPalette(palette);
-  InputPanel->setFixedHeight(InputEdit->sizeHint().height() + 2);
+  SetInputFont(font.Font);
 }
 
 // The emphasised words, normalised; empty ones are skipped.

@@ -15,6 +15,7 @@
 #include <QVBoxLayout>
 
 #include "access/version.h"
+#include "session/ConfigPanel.h"
 #include "session/HelpPage.h"
 #include "session/ProgramFolder.h"
 #include "session/WombatForm.h"
@@ -31,7 +32,6 @@ constexpr int kDesignWidth = 530;
 constexpr int kDesignHeight = 551;
 constexpr int kAccessPanelHeight = 57;
 constexpr int kInputPanelHeight = 20;
-constexpr int kConfigPanelWidth = 106;
 constexpr int kFunctionPanelHeight = 25;
 constexpr int kStatusPanelHeight = 18;
 constexpr int kSeparaterWidth = 4;
@@ -189,9 +189,7 @@ QWidget* TWombatForm::BuildTerminalPanel() {
   Separater1->SetLineWidth(kSeparaterWidth);
   Separater1->SetReSizeCtrl(LogView);
 
-  ConfigPanel = Panel(TerminalPanel, "ConfigPanel");
-  ConfigPanel->setFixedWidth(kConfigPanelWidth);
-  ConfigPanel->hide();
+  ConfigPanel = BuildConfigPanel(TerminalPanel);
 
   InputPanel = Panel(TerminalPanel, "InputPanel");
   InputPanel->setFixedHeight(kInputPanelHeight);
@@ -348,6 +346,7 @@ void TWombatForm::WireCommands() {
   WireScript();
   WireConnectionCommands();
   WireInputCommands();
+  WirePanelCommands();
   WireSiblingCommands();
   connect(APNameList, &QComboBox::activated, this, [this] { APNameListChange(); });
 }

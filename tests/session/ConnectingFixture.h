@@ -27,6 +27,7 @@
 #include "session/ProgramFolder.h"
 #include "session/WombatForm.h"
 #include "support/EventWait.h"
+#include "support/LoopbackPeer.h"
 #include "support/ScriptedUi.h"
 #include "support/TempHome.h"
 #include "text/QtCodec.h"
@@ -98,6 +99,20 @@ class ConnectingTest : public testing::Test {
     auto* input = Get<QComboBox>("InputEdit");
     input->setEditText(line);
     Press(input, Qt::Key_Return);
+  }
+
+  // The host sends the lines, each ended by CR, then a partial line;
+  // the selected entry is connected to it first when no connection is up.
+  void SendFromHost(TLoopbackPeer& peer, const std::vector<std::string>& lines,
+                    const std::string& partial = "") {
+    if (!Connected()) {
+      Click("Connect1");
+      ASSERT_TRUE(peer.WaitForConnections(1));
+      ASSERT_TRUE(WaitUntil([&] { return Status() == "接続しました"; }, kWaitMs));
+    }
+    std::string block;
+    for (const std::string& line : lines) block += line + '\r';
+    peer.Send(block + partial);
   }
 
   TQuokkaView* View(const char* name) { return Get<TQuokkaView>(name); }
