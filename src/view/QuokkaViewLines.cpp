@@ -197,7 +197,6 @@ void TQuokkaView::Assign(const std::vector<std::string>& Lines) {
 }
 
 void TQuokkaView::Clear() {
-  FPartialCount = 0;
   FLineColors.clear();
   FMotions.clear();
   FLineSerials.clear();
