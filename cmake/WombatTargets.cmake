@@ -36,7 +36,10 @@ function(wombat_test name dir)
   target_compile_definitions(${name} PRIVATE
     WOMBAT_SOURCE_DIR="${PROJECT_SOURCE_DIR}"
     WOMBAT_BINARY_DIR="${PROJECT_BINARY_DIR}")
+  # Parameterised tests are named by their suites' name generators, never by
+  # a dump of the parameter's bytes.
   gtest_discover_tests(${name}
+    NO_PRETTY_VALUES
     DISCOVERY_TIMEOUT 60
     PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen;LC_ALL=C.UTF-8")
 endfunction()

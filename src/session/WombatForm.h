@@ -103,6 +103,7 @@ class TWombatForm : public QMainWindow {
  private:
   // WombatFormStart.cpp: building, showing, closing, simple commands.
   void BuildControls();
+  void PlaceFirstWindow();
   QWidget* BuildAccessPanel();
   QWidget* BuildTerminalPanel();
   QWidget* BuildFunctionPanel();
@@ -112,6 +113,7 @@ class TWombatForm : public QMainWindow {
   QAction* AddCommand(QMenu* menu, const char* name, const QString& caption,
                       const QKeySequence& shortcut = {});
   void WireCommands();
+  QList<QAction*> MenuCommands() const;
   // Connects a command to its handler. A command that has no handler yet
   // stays disabled, whatever the rules for enabling it say.
   void Wire(QAction* command, std::function<void()> handler);
@@ -206,6 +208,9 @@ class TWombatForm : public QMainWindow {
   void MyComm1ReceiveData(const char* buffer);
   void TAPIReceiveData(const char* buffer);
   void TAPIDisconnect();
+  void ModemLineDropped(const std::string& refusal);
+  void EndModemAttempt(const QString& reason);
+  void TAPIEvent(const QString& message);
   void TAPIRequestHangup();
   void SendToTelephonyModem(const std::string& text);
   void SendToModem(const std::string& text);
@@ -217,6 +222,7 @@ class TWombatForm : public QMainWindow {
   void LoadFunctionKeys();
   void SaveFunctionKeys();
   bool eventFilter(QObject* watched, QEvent* event) override;
+  bool IsCommandKey(const QKeyEvent& key) const;
   bool FormKeyDown(QKeyEvent& key);
   void FormKeyUp(QKeyEvent& key);
   void StoreShiftState(const QKeyEvent& key);

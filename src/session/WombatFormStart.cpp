@@ -9,6 +9,8 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QScreen>
+#include <QStyle>
 #include <QToolButton>
 #include <QVBoxLayout>
 
@@ -128,6 +130,16 @@ void TWombatForm::BuildControls() {
 
   BuildMainMenu();
   BuildPopupMenu();
+}
+
+// A first start has no stored bounds: the window opens at the natural size
+// of its layout, never smaller than its design, centred on the screen.
+void TWombatForm::PlaceFirstWindow() {
+  ensurePolished();
+  resize(sizeHint().expandedTo(QSize(kDesignWidth, kDesignHeight)));
+  if (const QScreen* place = screen())
+    move(QStyle::alignedRect(Qt::LeftToRight, Qt::AlignCenter, size(), place->availableGeometry())
+             .topLeft());
 }
 
 QWidget* TWombatForm::BuildAccessPanel() {
@@ -358,12 +370,18 @@ void TWombatForm::SetCommandEnabled(QAbstractButton* command, bool enabled) {
   command->setEnabled(enabled && FWiredCommands.contains(command));
 }
 
+// The items of the main menu and of the popup menu, and the invisible items
+// that exist for their shortcuts.
+QList<QAction*> TWombatForm::MenuCommands() const {
+  QList<QAction*> commands = actions();
+  for (QAction* menu : menuBar()->actions()) commands += menu->menu()->actions();
+  return commands;
+}
+
 // Every command without a handler is disabled, and so are the commands that
 // the design disables at start.
 void TWombatForm::DisableUnwiredCommands() {
-  QList<QAction*> commands = PopupMenu1->actions() + actions();
-  for (QAction* menu : menuBar()->actions()) commands += menu->menu()->actions();
-  for (QAction* command : commands)
+  for (QAction* command : MenuCommands())
     if (!command->isSeparator()) SetCommandEnabled(command, true);
   for (QWidget* panel : {static_cast<QWidget*>(AccessPanel), static_cast<QWidget*>(FunctionPanel)})
     for (QAbstractButton* command : panel->findChildren<QAbstractButton*>())

@@ -1,5 +1,7 @@
 // The line store's text forms: lines read from comma text or from plain text
-// come back unchanged when written out and read in again.
+// come back unchanged when written out and read in again. Comma text has no
+// escape for a double quote and ends at a CR or NUL, and a final empty line
+// leaves only a final comma, so those lines are outside its round trip.
 
 #include <vector>
 
@@ -15,6 +17,12 @@ std::vector<std::string> Lines(const TLightStrings& store) {
   return lines;
 }
 
+bool FitsCommaText(const std::vector<std::string>& lines) {
+  for (const std::string& line : lines)
+    if (line.find_first_of(std::string("\"\r\0", 3)) != std::string::npos) return false;
+  return lines.empty() || !lines.back().empty();
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -23,7 +31,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   store.SetCommaText(text);
   again.SetCommaText(store.GetCommaText());
-  FUZZ_CHECK(Lines(again) == Lines(store));
+  FUZZ_CHECK(Lines(again) == Lines(store) || !FitsCommaText(Lines(store)));
 
   store.SetText(text);
   again.SetText(store.GetText());

@@ -12,8 +12,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FUZZ_CHECK(previousEnd <= link.Begin && link.Begin < link.End && link.End <= text.size());
     const std::string_view body = std::string_view(text).substr(link.Begin, link.End - link.Begin);
     for (char c : body) FUZZ_CHECK(!IsDelimiter(static_cast<unsigned char>(c)));
-    if (link.Kind == lkUrl) FUZZ_CHECK(StartsWithLinkScheme(text, link.Begin));
-    else FUZZ_CHECK(link.Kind == lkMailAddress && body.find('@') != std::string_view::npos);
+    if (link.Kind == lkUrl)
+      FUZZ_CHECK(StartsWithLinkScheme(text, link.Begin));
+    else
+      FUZZ_CHECK(link.Kind == lkMailAddress && body.find('@') != std::string_view::npos);
     previousEnd = link.End;
   }
   return 0;

@@ -19,21 +19,30 @@ struct TExpansion {
 TExpansion Expand(const std::string& step, const std::string& id, const std::string& password) {
   TExpansion expansion;
   for (size_t i = 0; i < step.size(); ++i) {
-    if (step[i] == '\'') expansion.Sent += '\r';
-    else if (step[i] == '*') ++expansion.Pauses;
-    else if (step[i] != '$') expansion.Sent += step[i];
-    else if (i + 1 == step.size()) break;
-    else if (step[i + 1] == 'I') expansion.Sent += id, ++i;
-    else if (step[i + 1] == 'P') expansion.Sent += password, ++i;
-    else expansion.Sent += '$', i += step[i + 1] == '$' ? 1 : 0;
+    if (step[i] == '\'')
+      expansion.Sent += '\r';
+    else if (step[i] == '*')
+      ++expansion.Pauses;
+    else if (step[i] != '$')
+      expansion.Sent += step[i];
+    else if (i + 1 == step.size())
+      break;
+    else if (step[i + 1] == 'I')
+      expansion.Sent += id, ++i;
+    else if (step[i + 1] == 'P')
+      expansion.Sent += password, ++i;
+    else
+      expansion.Sent += '$', i += step[i + 1] == '$' ? 1 : 0;
   }
   return expansion;
 }
 
 void CheckParse(const std::vector<std::string>& steps) {
   for (size_t i = 0; i < steps.size(); ++i) {
-    if (i % 2 == 0) FUZZ_CHECK(steps[i].find(']') == std::string::npos);
-    else FUZZ_CHECK(steps[i].find_first_of("[;") == std::string::npos);
+    if (i % 2 == 0)
+      FUZZ_CHECK(steps[i].find(']') == std::string::npos);
+    else
+      FUZZ_CHECK(steps[i].find_first_of("[;") == std::string::npos);
   }
 }
 
@@ -66,8 +75,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string block = input.Text();
     const std::vector<std::string> before = engine.Steps();
     const TPromptResult result = engine.CheckBlock(block);
-    const bool matches = before.size() >= 2 && !before[0].empty() &&
-                         block.find(before[0]) != std::string::npos;
+    const bool matches =
+        before.size() >= 2 && !before[0].empty() && block.find(before[0]) != std::string::npos;
     FUZZ_CHECK(matches == (result != TPromptResult::NoMatch));
     if (!matches) {
       FUZZ_CHECK(engine.Steps() == before);

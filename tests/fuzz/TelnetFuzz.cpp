@@ -70,10 +70,18 @@ void CheckAnswer(const std::string& command, const std::string& answer) {
   const bool hostMay = option == 0 || option == 1 || option == 3;
   const bool weMay = option == 0 || option == 3 || option == kTerminalType;
   switch (verb) {
-    case kWill: FUZZ_CHECK(reply == kDont || (hostMay && reply == kDo)); break;
-    case kDo: FUZZ_CHECK(reply == kWont || (weMay && reply == kWill)); break;
-    case kWont: FUZZ_CHECK(reply == kDont); break;
-    default: FUZZ_CHECK(verb == kDont && reply == kWont); break;
+    case kWill:
+      FUZZ_CHECK(reply == kDont || (hostMay && reply == kDo));
+      break;
+    case kDo:
+      FUZZ_CHECK(reply == kWont || (weMay && reply == kWill));
+      break;
+    case kWont:
+      FUZZ_CHECK(reply == kDont);
+      break;
+    default:
+      FUZZ_CHECK(verb == kDont && reply == kWont);
+      break;
   }
 }
 

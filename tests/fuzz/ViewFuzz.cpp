@@ -39,11 +39,11 @@ enum TOperation : uint8_t {
   opSelStart,       // column number, line number
   opSelEnd,         // column number, line number
   opLinkAtSelStart,
-  opLinkAt,      // column number, line number
-  opSelText,     // the selected text and its length bound
-  opKey,         // key byte (of kKeys), modifier byte (1 Shift, 2 Ctrl)
-  opRepaint,     // draws the page now
-  opAddLongLine,   // length word, shift byte (the length times 2 to the power 0-4), fill byte
+  opLinkAt,          // column number, line number
+  opSelText,         // the selected text and its length bound
+  opKey,             // key byte (of kKeys), modifier byte (1 Shift, 2 Ctrl)
+  opRepaint,         // draws the page now
+  opAddLongLine,     // length word, shift byte (the length times 2 to the power 0-4), fill byte
   opInsertLongLine,  // index byte, length word, shift byte, fill byte
   opIgnoreMotion,    // byte: odd ignores animations
   opAutoScroll,      // byte: odd scrolls to the end on every batch
@@ -52,7 +52,7 @@ enum TOperation : uint8_t {
   opCount
 };
 
-constexpr std::array kKeys{Qt::Key_Left,   Qt::Key_Right, Qt::Key_Up,   Qt::Key_Down,
+constexpr std::array kKeys{Qt::Key_Left,   Qt::Key_Right,    Qt::Key_Up,   Qt::Key_Down,
                            Qt::Key_PageUp, Qt::Key_PageDown, Qt::Key_Home, Qt::Key_End};
 
 // A line the model can follow: printable ASCII, short enough never to fold.
@@ -188,8 +188,12 @@ class TViewDriver {
         AddLines(batch);
         break;
       }
-      case opShowPartialLine: ShowPartialLine(FInput.Text()); break;
-      case opDelete: if (FView.LineCount() > 0) Delete(Index(0)); break;
+      case opShowPartialLine:
+        ShowPartialLine(FInput.Text());
+        break;
+      case opDelete:
+        if (FView.LineCount() > 0) Delete(Index(0));
+        break;
       case opInsert: {
         const int index = Index(1);
         Insert(index, FInput.Text());
@@ -206,40 +210,78 @@ class TViewDriver {
         if (FView.LineCount() > 0) Exchange(first, second);
         break;
       }
-      case opClear: FView.Clear(); FModel.Reset({}); break;
-      case opSetTopLine: FView.SetTopLine(FInput.Int()); break;
-      case opSetBottomLine: FView.SetBottomLine(FInput.Int()); break;
-      case opEightyColumns: FView.SetEightyColumns(FInput.Byte() % 2 == 1); break;
+      case opClear:
+        FView.Clear();
+        FModel.Reset({});
+        break;
+      case opSetTopLine:
+        FView.SetTopLine(FInput.Int());
+        break;
+      case opSetBottomLine:
+        FView.SetBottomLine(FInput.Int());
+        break;
+      case opEightyColumns:
+        FView.SetEightyColumns(FInput.Byte() % 2 == 1);
+        break;
       case opResize: {
         const int width = 1 + FInput.Word() % 2000;
         FView.resize(width, 1 + FInput.Word() % 1500);
         break;
       }
-      case opMaxLineCount: FView.SetMaxLineCount(FInput.Byte()); break;
-      case opMaxChar: FView.SetMaxChar(FInput.Word()); break;
-      case opScrollBar: FView.SetScrollBar(static_cast<TScrollStyle>(FInput.Below(4))); break;
-      case opSelStart: FView.SetSelStart(Point()); break;
-      case opSelEnd: FView.SetSelEnd(Point()); break;
-      case opLinkAtSelStart: FView.LinkAtSelStart(); break;
-      case opLinkAt: FView.LinkAt(Point()); break;
-      case opSelText: CheckSelectedText(); break;
-      case opKey: PressKey(); break;
-      case opRepaint: FView.viewport()->repaint(); break;
-      case opAddLongLine: AddLines({LongLine()}); break;
+      case opMaxLineCount:
+        FView.SetMaxLineCount(FInput.Byte());
+        break;
+      case opMaxChar:
+        FView.SetMaxChar(FInput.Word());
+        break;
+      case opScrollBar:
+        FView.SetScrollBar(static_cast<TScrollStyle>(FInput.Below(4)));
+        break;
+      case opSelStart:
+        FView.SetSelStart(Point());
+        break;
+      case opSelEnd:
+        FView.SetSelEnd(Point());
+        break;
+      case opLinkAtSelStart:
+        FView.LinkAtSelStart();
+        break;
+      case opLinkAt:
+        FView.LinkAt(Point());
+        break;
+      case opSelText:
+        CheckSelectedText();
+        break;
+      case opKey:
+        PressKey();
+        break;
+      case opRepaint:
+        FView.viewport()->repaint();
+        break;
+      case opAddLongLine:
+        AddLines({LongLine()});
+        break;
       case opInsertLongLine: {
         const int index = Index(1);
         Insert(index, LongLine());
         break;
       }
-      case opIgnoreMotion: IgnoreMotion(FInput.Byte() % 2 == 1); break;
-      case opAutoScroll: FView.SetAutoScroll(FInput.Byte() % 2 == 1); break;
+      case opIgnoreMotion:
+        IgnoreMotion(FInput.Byte() % 2 == 1);
+        break;
+      case opAutoScroll:
+        FView.SetAutoScroll(FInput.Byte() % 2 == 1);
+        break;
       case opPointToText: {
         const int x = FInput.Int();
         FView.ScrollIntoView(FView.PointToTextPos(x, FInput.Int()));
         break;
       }
-      case opProcessEvents: QCoreApplication::processEvents(); break;
-      case opCount: break;
+      case opProcessEvents:
+        QCoreApplication::processEvents();
+        break;
+      case opCount:
+        break;
     }
   }
 

@@ -13,7 +13,7 @@ export UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1
 mkdir -p "$build/corpus" "$build/findings" "$build/logs"
 failed=0
 for harness in "$build"/tests/fuzz/fuzz_*; do
-  [ -x "$harness" ] || continue
+  [ -f "$harness" ] && [ -x "$harness" ] || continue
   name=${harness##*/fuzz_}
   work=$build/corpus/$name
   log=$build/logs/$name.log

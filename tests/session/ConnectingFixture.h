@@ -16,7 +16,9 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSettings>
+#include <QSoundEffect>
 #include <QTimer>
+#include <QUrl>
 #include <memory>
 #include <string>
 #include <vector>
@@ -149,6 +151,20 @@ class ConnectingTest : public testing::Test {
     return ReadDataFile("Lo" + QDate::currentDate().toString("yyMMdd") + ".log");
   }
 
+  // Records every sound the window starts, by its file name, from now on.
+  // The player's source is emptied after each, so that the same sound played
+  // again is seen again.
+  void RecordSounds() {
+    sounds.clear();
+    auto* player = form->findChild<QSoundEffect*>();
+    ASSERT_NE(player, nullptr);
+    QObject::connect(player, &QSoundEffect::sourceChanged, player, [this, player] {
+      if (player->source().isEmpty()) return;
+      sounds << player->source().fileName();
+      player->setSource(QUrl());
+    });
+  }
+
   // Calls check every few milliseconds from now on, also while the window
   // pauses (a pause holds the outer event loops, so WaitUntil cannot look).
   void Probe(std::function<void()> check) {
@@ -161,4 +177,5 @@ class ConnectingTest : public testing::Test {
   TScriptedUi ui;
   std::unique_ptr<TWombatForm> form;
   QTimer probe;
+  QStringList sounds;
 };

@@ -16,6 +16,7 @@ namespace {
 const std::string kHeader = "[InternetShortcut]\r\n";
 
 struct ShortcutCase {
+  const char* name;
   uint8_t kind;
   const char* link;      // UTF-8, saved as CP932
   const char* fileName;  // UTF-8 name on disk
@@ -41,15 +42,18 @@ TEST_P(InternetShortcutFileTest, NamedAfterTheLinkAndHoldingIt) {
 
 INSTANTIATE_TEST_SUITE_P(
     Links, InternetShortcutFileTest,
-    testing::Values(ShortcutCase{1, "http://www.example.co.jp/~user/a/b.html",
+    testing::Values(ShortcutCase{"Url", 1, "http://www.example.co.jp/~user/a/b.html",
                                  "httpwwwexamplecojpuserabhtml.url",
                                  "URL=http://www.example.co.jp/~user/a/b.html"},
-                    ShortcutCase{2, "taro.yamada@example.ne.jp", "taroyamada@examplenejp.url",
+                    ShortcutCase{"MailAddress", 2, "taro.yamada@example.ne.jp",
+                                 "taroyamada@examplenejp.url",
                                  "URL=mailto:taro.yamada@example.ne.jp"},
-                    ShortcutCase{1, "ftp://h/a*b?c<d>e\\f", "ftphabcdef.url",
-                                 "URL=ftp://h/a*b?c<d>e\\f"},
+                    ShortcutCase{"CharactersNoFileNameTakes", 1, "ftp://h/a*b?c<d>e\\f",
+                                 "ftphabcdef.url", "URL=ftp://h/a*b?c<d>e\\f"},
                     // Half-width katakana are single bytes; "表" ends in the byte of "\".
-                    ShortcutCase{1, "http://x/ｱｲ表示", "httpxｱｲ表示.url", "URL=http://x/ｱｲ表示"}));
+                    ShortcutCase{"DoubleByteCharacters", 1, "http://x/ｱｲ表示", "httpxｱｲ表示.url",
+                                 "URL=http://x/ｱｲ表示"}),
+    [](const testing::TestParamInfo<ShortcutCase>& info) { return std::string(info.param.name); });
 
 TEST(InternetShortcutTest, SavingReplacesTheFileOfThatName) {
   TTempFolder folder;
@@ -108,6 +112,7 @@ TEST(InternetShortcutTest, ReadsBackTheSavedUrl) {
 }
 
 struct ReadCase {
+  const char* name;
   const char* content;
   std::optional<std::string> url;
 };
@@ -122,14 +127,18 @@ TEST_P(InternetShortcutReadTest, FindsTheUrlOfTheShortcutSection) {
 
 INSTANTIATE_TEST_SUITE_P(
     Files, InternetShortcutReadTest,
-    testing::Values(ReadCase{"[InternetShortcut]\nURL=http://lf\n", "http://lf"},
-                    ReadCase{"[DEFAULT]\r\nBASEURL=http://base\r\nURL=http://other\r\n"
+    testing::Values(ReadCase{"LineFeeds", "[InternetShortcut]\nURL=http://lf\n", "http://lf"},
+                    ReadCase{"OtherSectionsFirst",
+                             "[DEFAULT]\r\nBASEURL=http://base\r\nURL=http://other\r\n"
                              "[InternetShortcut]\r\nIconIndex=0\r\nURL=http://mine\r\n",
                              "http://mine"},
-                    ReadCase{"[internetshortcut]\r\n url = http://spaced \r\n", "http://spaced"},
-                    ReadCase{"[InternetShortcut]\r\nURL=\r\nURL=http://second\r\n",
+                    ReadCase{"AnyCaseAndSpaces", "[internetshortcut]\r\n url = http://spaced \r\n",
+                             "http://spaced"},
+                    ReadCase{"EmptyUrlSkipped",
+                             "[InternetShortcut]\r\nURL=\r\nURL=http://second\r\n",
                              "http://second"},
-                    ReadCase{"URL=http://nosection\r\n", std::nullopt},
-                    ReadCase{"", std::nullopt}));
+                    ReadCase{"NoSection", "URL=http://nosection\r\n", std::nullopt},
+                    ReadCase{"EmptyFile", "", std::nullopt}),
+    [](const testing::TestParamInfo<ReadCase>& info) { return std::string(info.param.name); });
 
 }  // namespace

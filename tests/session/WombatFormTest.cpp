@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScreen>
 #include <QSettings>
 #include <QTimer>
 #include <functional>
@@ -70,14 +71,24 @@ class WombatFormTest : public testing::Test {
   std::unique_ptr<TWombatForm> form;
 };
 
-TEST_F(WombatFormTest, FirstStartCreatesTheDefaultEntriesAndUsesTheDefaultBounds) {
+TEST_F(WombatFormTest, FirstStartCreatesTheDefaultEntriesAndOpensAtTheNaturalSize) {
   Start();
   EXPECT_EQ(form->EntryNames(), QStringList({"NIFTY(Road2)", "NIFTY(Road5)", "NIFTY(Road7)",
                                              "NIFTY(Telnet)", "Temp", "Tern(Telnet)"}));
   EXPECT_EQ(form->SelectedEntry(), "NIFTY(Road2)");
   EXPECT_EQ(form->CurrentEntry().Script, Sjis("**@P'[*]C NIF'[>]SVC'[>]$I'[>]$P'; ⇒Road2"));
-  EXPECT_EQ(form->pos(), QPoint(200, 200));
-  EXPECT_EQ(form->size(), QSize(200, 200));
+  // Centred at the layout's natural size, at least the design size, with
+  // every button of the access panel inside the window.
+  EXPECT_EQ(form->size(), form->sizeHint().expandedTo(QSize(530, 551)));
+  const QPoint offCentre =
+      QRect(form->pos(), form->size()).center() - form->screen()->availableGeometry().center();
+  EXPECT_LE(offCentre.manhattanLength(), 2);
+  form->show();
+  for (const char* button : {"Connect1", "Disconnect1", "CancelButton", "Edit1"}) {
+    const auto* control = Get<QPushButton>(button);
+    EXPECT_TRUE(form->rect().contains(QRect(control->mapTo(form.get(), QPoint()), control->size())))
+        << button;
+  }
   EXPECT_TRUE(ui.messages.isEmpty());
   EXPECT_EQ(Stored("Directory/ExeName"), QCoreApplication::applicationFilePath());
 

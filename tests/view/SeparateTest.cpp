@@ -3,9 +3,11 @@
 #include <QApplication>
 #include <QBoxLayout>
 #include <QMouseEvent>
+#include <cstdlib>
 #include <memory>
 #include <optional>
 #include <ostream>
+#include <string>
 
 #include "view/Separate.h"
 
@@ -172,7 +174,12 @@ INSTANTIATE_TEST_SUITE_P(
                     MarginCase{TSeparater::dkVertical, 297, 395},
                     MarginCase{TSeparater::dkVertical, 296, 394},
                     MarginCase{TSeparater::dkHorizontal, -500, 2},
-                    MarginCase{TSeparater::dkHorizontal, 500, 295}));  // 300 wide
+                    MarginCase{TSeparater::dkHorizontal, 500, 295}),  // 300 wide
+    [](const testing::TestParamInfo<MarginCase>& info) {
+      const MarginCase& c = info.param;
+      return std::string(c.kind == TSeparater::dkVertical ? "Vertical" : "Horizontal") +
+             (c.pointer < 0 ? "Minus" : "") + std::to_string(std::abs(c.pointer));
+    });
 
 TEST(SeparaterTest, DropLeavesTheWidgetsAfterTheBarTheirMinimumSize) {
   Splitter split(TSeparater::dkVertical);
