@@ -28,11 +28,11 @@ void TWombatForm::ReceiveBlock(const std::string& block) {
     TakeLine(FReceiveBuffer, line);
     batch.push_back(line);
   }
-  FLogMgr->Flush();
   std::string rest;
   PendingText(FReceiveBuffer, rest);
   PassLinesToSibling(batch, [this, batch, rest] {
     for (const std::string& line : batch) FLogMgr->WriteLine(line);
+    FLogMgr->Flush();
     ShowInViews(batch, rest);
   });
 }
