@@ -161,4 +161,45 @@ void BM_ReceiveEveryBlockPainted(benchmark::State& state) {
 }
 BENCHMARK(BM_ReceiveEveryBlockPainted)->Unit(benchmark::kMillisecond);
 
+// A host that sends a line without CR: a 64 KiB line arrives in 1,024-byte
+// blocks, each shown as the growing partial line, until its end completes
+// it. Throughput is in received bytes.
+void BM_GrowingPartialLine(benchmark::State& state) {
+  App();
+  std::string line = ChatCorpus(64 * 1024);
+  std::erase(line, '\r');
+  std::erase(line, '\n');
+  line.resize(64 * 1024);
+  TQuokkaView view;
+  SetUpTerminalView(view);
+  for (auto _ : state) {
+    for (size_t end = 1024; end <= line.size(); end += 1024)
+      view.ShowPartialLine(std::string_view(line).substr(0, end));
+    view.AddLines({line});
+    QApplication::processEvents();
+  }
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) *
+                          static_cast<int64_t>(line.size()));
+}
+BENCHMARK(BM_GrowingPartialLine)->Unit(benchmark::kMillisecond);
+
+// One AddLines of a single line of state.range(0) bytes, folded at 80
+// columns into the history view's store.
+void BM_OneLongLine(benchmark::State& state) {
+  App();
+  std::string line = ChatCorpus(static_cast<size_t>(state.range(0)));
+  std::erase(line, '\r');
+  std::erase(line, '\n');
+  TQuokkaView view;
+  SetUpTerminalView(view);
+  view.SetMaxLineCount(0);
+  for (auto _ : state) {
+    view.Clear();
+    view.AddLines({line});
+  }
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) *
+                          static_cast<int64_t>(line.size()));
+}
+BENCHMARK(BM_OneLongLine)->Arg(1 << 20)->Arg(4 << 20)->Unit(benchmark::kMillisecond);
+
 }  // namespace

@@ -4,11 +4,7 @@
 # the program.
 include(GNUInstallDirs)
 
-set(WOMBAT_PROGRAMS wombat wombat-demohost)
-# The sibling-link helper, once it is part of the build.
-if(TARGET wombat-link)
-  list(APPEND WOMBAT_PROGRAMS wombat-link)
-endif()
+set(WOMBAT_PROGRAMS wombat wombat-demohost wombat-link)
 install(TARGETS ${WOMBAT_PROGRAMS} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(FILES data/wombat.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
 install(FILES data/wombat.svg DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)

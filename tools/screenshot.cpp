@@ -1,6 +1,6 @@
-// Saves a picture of the main window: screenshot OUTPUT.png [ARGS...]
-// ARGS are the program's own. Without them the picture shows the window as
-// it opens; with a telnet address it is taken once the host has answered;
+// Saves a picture of the main window: screenshot [--panel] OUTPUT.png [ARGS...]
+// --panel opens the view settings panel first. ARGS are the program's own.
+// Without them the picture shows the window as it opens; with a telnet address it is taken once the host has answered;
 // with --demo PORT the window chats with the demo host, says hello, lists
 // the participants and opens the history view before the picture is taken.
 // Run it through tools/screenshot.sh, which gives it a fresh data folder and
@@ -9,6 +9,7 @@
 #include <QApplication>
 #include <QTimer>
 #include <cstdio>
+#include <cstring>
 
 #include "session/CommandLine.h"
 #include "session/WombatForm.h"
@@ -33,19 +34,22 @@ void PlayDemoSession(TWombatForm& form) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc < 2) {
-    std::fprintf(stderr, "usage: %s OUTPUT.png [ARGS...]\n", argv[0]);
+  const bool openPanel = argc > 1 && std::strcmp(argv[1], "--panel") == 0;
+  const int first = openPanel ? 2 : 1;
+  if (argc <= first) {
+    std::fprintf(stderr, "usage: %s [--panel] OUTPUT.png [ARGS...]\n", argv[0]);
     return 2;
   }
   QApplication app(argc, argv);
   QApplication::setOrganizationName("Zeb");
   QApplication::setApplicationName("Wombat");
   RegisterFontSubstitutions();
-  const QString output = QString::fromLocal8Bit(argv[1]);
-  const TCommandLine line = ParseCommandLine(QApplication::arguments().mid(2));
+  const QString output = QString::fromLocal8Bit(argv[first]);
+  const TCommandLine line = ParseCommandLine(QApplication::arguments().mid(first + 1));
   TWombatForm form(line.Address);
   form.resize(line.DemoPort ? 640 : 530, 551);
   form.show();
+  if (openPanel) form.findChild<QAction*>("A1")->trigger();
   int pictureMs = line.Address.isEmpty() ? kEmptyWindowMs : kAnsweredMs;
   if (line.DemoPort) {
     form.ConnectDemo(*line.DemoPort);

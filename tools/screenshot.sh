@@ -1,13 +1,22 @@
 #!/usr/bin/env bash
 # Takes a picture of the Wombat main window on a virtual X server, with a
 # fresh data folder and settings store.
-# Usage: tools/screenshot.sh [--empty] [OUTPUT.png]   (default: docs/screenshot.png)
+# Usage: tools/screenshot.sh [--empty] [--panel] [OUTPUT.png]
+#                                                  (default: docs/screenshot.png)
 # By default the window chats with the demo host, where a second user and
-# the host's bot talk too; --empty shows the first start instead.
+# the host's bot talk too; --empty shows the first start instead. --panel
+# shows the view settings panel open.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 empty=
-if [ "${1:-}" = --empty ]; then empty=1; shift; fi
+options=()
+while [ $# -gt 0 ]; do
+  case "$1" in
+    --empty) empty=1; shift ;;
+    --panel) options+=(--panel); shift ;;
+    *) break ;;
+  esac
+done
 output="$(realpath -m "${1:-docs/screenshot.png}")"
 
 if ! command -v xvfb-run >/dev/null; then
@@ -49,5 +58,6 @@ else
   ) &
 fi
 WOMBAT_HOME="$scratch/data" XDG_CONFIG_HOME="$scratch/config" \
-  xvfb-run -a -s "-screen 0 1024x768x24" build/tools/screenshot "$output" "${arguments[@]}"
+  xvfb-run -a -s "-screen 0 1024x768x24" build/tools/screenshot "${options[@]}" "$output" \
+  "${arguments[@]}"
 echo "saved $output"

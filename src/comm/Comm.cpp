@@ -1,18 +1,13 @@
 #include "comm/Comm.h"
 
-#include <fcntl.h>
 #include <poll.h>
 #include <sys/epoll.h>
 #include <sys/eventfd.h>
-#include <sys/file.h>
 #include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
 
-#include <QCoreApplication>
 #include <QDeadlineTimer>
-#include <QRegularExpression>
-#include <QSettings>
 #include <QThread>
 #include <algorithm>
 #include <atomic>
@@ -22,6 +17,8 @@
 #include <mutex>
 #include <thread>
 #include <utility>
+
+#include "comm/SerialDevice.h"
 
 namespace {
 
@@ -43,16 +40,6 @@ constexpr int kDrainMs = 1000;
 // How often the watcher looks at the modem status lines and a draining output
 // queue; the platform signals neither through poll().
 constexpr int kLinePollMs = 50;
-
-constexpr struct {
-  int rate;
-  speed_t code;
-} kSpeeds[] = {{50, B50},         {75, B75},         {110, B110},        {134, B134},
-               {150, B150},       {200, B200},       {300, B300},        {600, B600},
-               {1200, B1200},     {1800, B1800},     {2400, B2400},      {4800, B4800},
-               {9600, B9600},     {19200, B19200},   {38400, B38400},    {57600, B57600},
-               {115200, B115200}, {230400, B230400}, {460800, B460800},  {500000, B500000},
-               {576000, B576000}, {921600, B921600}, {1000000, B1000000}};
 
 template <typename Change>
 void ChangeSettings(int fd, Change change) {
@@ -84,13 +71,6 @@ int ReadModemLines(int fd) {
   return ioctl(fd, TIOCMGET, &lines) == 0 ? lines : -1;
 }
 
-// The number n of a port name "COMn"; 0 for any other name.
-int ComNumber(const QString& portName) {
-  static const QRegularExpression comName(QStringLiteral("^COM([1-9][0-9]*)$"));
-  const auto match = comName.match(portName);
-  return match.hasMatch() ? match.captured(1).toInt() : 0;
-}
-
 uint16_t QueueCount(int count) {
   return static_cast<uint16_t>(std::clamp(count, 0, 65535));
 }
@@ -108,19 +88,6 @@ ECommOpenError::ECommOpenError(int errorCode)
 ECommReadWriteError::ECommReadWriteError(int errorCode)
     : ECommError(QStringLiteral("入出力エラー ErrorCode = %1").arg(errorCode)),
       ErrorCode(errorCode) {}
-
-// --- Port names ---
-
-QString CommDevicePath(const QString& portName) {
-  if (const int number = ComNumber(portName); number > 0) {
-    QSettings settings(QStringLiteral("Zeb"), QStringLiteral("Wombat"));
-    return settings
-        .value(QStringLiteral("Comm/COM%1").arg(number),
-               QStringLiteral("/dev/ttyS%1").arg(number - 1))
-        .toString();
-  }
-  return portName.startsWith(QLatin1Char('/')) ? portName : QString();
-}
 
 // --- TCommWatch ---
 
@@ -289,14 +256,17 @@ bool TCommWatch::HandOff(TComm::TNotification notification, unsigned bits) {
 
 // --- TComm ---
 
-TComm::TComm(QObject* parent) : QObject(parent) {}
+TComm::TComm(QObject* parent) : QObject(parent) {
+  FBreakTimer.setSingleShot(true);
+  connect(&FBreakTimer, &QTimer::timeout, this, [this] { EndBreak(); });
+}
 
 TComm::~TComm() {
   Close();
 }
 
 int TComm::Port() const {
-  return ComNumber(FPortName);
+  return ComPortNumber(FPortName);
 }
 
 void TComm::SetPort(int port) {
@@ -342,12 +312,6 @@ void TComm::SetEventMask(TCommEventMask mask) {
 }
 
 void TComm::ApplyAllSettings() {
-  ChangeSettings(FHandle, [](termios& settings) {
-    cfmakeraw(&settings);
-    settings.c_cflag |= CREAD | CLOCAL | HUPCL;
-    settings.c_cc[VMIN] = 1;
-    settings.c_cc[VTIME] = 0;
-  });
   ApplyBaudRate();
   ApplyByteSize();
   ApplyParityBits();
@@ -356,11 +320,10 @@ void TComm::ApplyAllSettings() {
 }
 
 void TComm::ApplyBaudRate() {
-  const int rate = FBaudRate == -1 ? FBaudRateUserDefined : FBaudRate;
-  const auto speed = std::find_if(std::begin(kSpeeds), std::end(kSpeeds),
-                                  [rate](const auto& entry) { return entry.rate == rate; });
-  if (speed == std::end(kSpeeds)) return;
-  ChangeSettings(FHandle, [&](termios& settings) { cfsetspeed(&settings, speed->code); });
+  const std::optional<speed_t> speed =
+      SpeedCode(FBaudRate == -1 ? FBaudRateUserDefined : FBaudRate);
+  if (!speed) return;
+  ChangeSettings(FHandle, [&](termios& settings) { cfsetspeed(&settings, *speed); });
 }
 
 void TComm::ApplyByteSize() {
@@ -429,15 +392,8 @@ int TComm::OutQueueCount() const {
 
 void TComm::Open() {
   if (IsOpen()) return;
-  const QByteArray path = CommDevicePath(FPortName).toLocal8Bit();
-  const int fd =
-      path.isEmpty() ? -1 : ::open(path.constData(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+  const int fd = OpenSerialDevice(SerialDevicePath(FPortName), TCarrierLoss::Watched);
   if (fd < 0) throw ECommOpenError(-1);
-  // A port that another program holds (by lock or exclusive mode) is refused.
-  if (!isatty(fd) || flock(fd, LOCK_EX | LOCK_NB) != 0) {
-    ::close(fd);
-    throw ECommOpenError(-1);
-  }
   ioctl(fd, TIOCEXCL);
   tcflush(fd, TCIOFLUSH);
   FHandle = fd;
@@ -455,6 +411,7 @@ void TComm::Open() {
 void TComm::Close() {
   if (!IsOpen()) return;
   FWatch.reset();
+  if (FBreakTimer.isActive()) EndBreak();
   DrainOutput();
   SetModemLine(FHandle, TIOCM_DTR, false);
   tcflush(FHandle, TCIFLUSH);
@@ -505,14 +462,16 @@ int TComm::Read(char* buffer, int count) {
   throw ECommReadWriteError(errno);
 }
 
+// The break is set now and cleared by a timer, so the caller's event loop
+// goes on as usual meanwhile; a second break while one is held extends it.
 void TComm::SendBreak() {
   if (ioctl(FHandle, TIOCSBRK) != 0) throw ECommReadWriteError(errno);
-  const QDeadlineTimer held(kBreakMs);
-  while (!held.hasExpired()) {
-    QCoreApplication::processEvents(QEventLoop::AllEvents, static_cast<int>(held.remainingTime()));
-    QThread::msleep(static_cast<unsigned long>(std::min<qint64>(10, held.remainingTime())));
-  }
-  ioctl(FHandle, TIOCCBRK);
+  FBreakTimer.start(kBreakMs);
+}
+
+void TComm::EndBreak() {
+  FBreakTimer.stop();
+  if (IsOpen()) ioctl(FHandle, TIOCCBRK);
 }
 
 void TComm::Deliver(TNotification notification, unsigned bits) {

@@ -6,6 +6,7 @@
 
 #include <QObject>
 #include <QString>
+#include <QTimer>
 #include <cstdint>
 #include <functional>
 #include <initializer_list>
@@ -79,11 +80,6 @@ class ECommReadWriteError : public ECommError {
   const int ErrorCode;
 };
 
-// The device path for a port name: "COM1" to "COM4" (and further numbers)
-// through the settings section "Comm" (ident "COMn", default /dev/ttyS<n-1>);
-// a path beginning with "/" is taken as it is. Anything else gives "".
-QString CommDevicePath(const QString& portName);
-
 class TCommWatch;
 
 class TComm : public QObject {
@@ -91,8 +87,9 @@ class TComm : public QObject {
   explicit TComm(QObject* parent = nullptr);
   ~TComm() override;
 
-  // The port: a number n names "COMn"; a device path may be named instead.
-  // Both take effect at the next Open. Port() is 0 for a device path.
+  // The port: a number n names "COMn"; a device path may be named instead
+  // (SerialDevicePath gives the device). Both take effect at the next Open.
+  // Port() is 0 for a device path.
   int Port() const;
   void SetPort(int port);
   const QString& PortName() const { return FPortName; }
@@ -161,7 +158,8 @@ class TComm : public QObject {
   // Reads up to `count` bytes, waiting at most a second for the first; gives
   // the number read. Bytes of the buffer not delivered keep their content.
   int Read(char* buffer, int count);
-  // Holds a break on the line for 500 ms while the event loop keeps running.
+  // Holds a break on the line for 500 ms; returns at once, and a timer of
+  // the calling thread's event loop (or Close) ends the break.
   void SendBreak();
 
   // Line or modem events (evRxflag, evCts, evDsr, evRlsd, evBreak, evErr,
@@ -197,6 +195,7 @@ class TComm : public QObject {
   void ApplyFlowControls();
   int ModemLines() const;  // -1 when the device has none
   void DrainOutput();
+  void EndBreak();
 
   QString FPortName = QStringLiteral("COM1");
   int FBaudRate = 9600;
@@ -214,4 +213,5 @@ class TComm : public QObject {
   int FHandle = -1;
   bool FLineLost = false;
   std::unique_ptr<TCommWatch> FWatch;
+  QTimer FBreakTimer;
 };

@@ -2,20 +2,15 @@
 
 #include <QThread>
 #include <algorithm>
-#include <string_view>
+#include <optional>
 #include <utility>
+
+#include "comm/SerialDevice.h"
 
 namespace {
 
 constexpr unsigned EV_RLSD = 0x20;
 constexpr unsigned long kPauseBeforeAtMs = 1000;
-
-// The verbose result codes by which a modem reports that a call failed.
-bool IsFailedCallResult(std::string_view line) {
-  static constexpr std::string_view kFailures[] = {"BUSY",         "NO CARRIER", "NO DIALTONE",
-                                                   "NO DIAL TONE", "NO ANSWER",  "ERROR"};
-  return std::ranges::find(kFailures, line) != std::end(kFailures);
-}
 
 }  // namespace
 
@@ -32,6 +27,7 @@ void TMyComm::Dial() {
   if (FCommands.empty()) FCommands.push_back("ATZ");
   // A partial line left by an earlier call would spoil the first reply.
   FLineBuffer.clear();
+  FDialFailure.clear();
   Open();
   try {
     QThread::msleep(kPauseBeforeAtMs);
@@ -67,20 +63,23 @@ void TMyComm::EndCall() {
 
 void TMyComm::CommEvent(unsigned bits) {
   TComm::CommEvent(bits);
-  // A rising carrier needs nothing: the first reply after the dial command
-  // raises OnConnect. A carrier lost once the number is dialled, or a
+  // A rising carrier needs nothing: the CONNECT line raises OnConnect. A carrier lost once the number is dialled, or a
   // vanished line at any time, ends the call; before dialling the carrier
   // means nothing (a modem reset may drop it).
   const bool dialled = FActive && FDialState == 0;
   if ((bits & EV_RLSD) && !RlsdState() && (dialled || (FActive && LineLost()))) EndCall();
 }
 
+// Until the call is decided the modem's replies are taken line by line;
+// after that the received text goes to the owner as it comes.
 void TMyComm::CommReceive() {
   const std::string text = ReceiveText();
-  if (FDialState != 0)
-    CommandPhase(text);
-  else
-    DataPhase(text);
+  if (FDialState == 0 && !FDialling) {
+    PassOn(text);
+    return;
+  }
+  FLineBuffer += text;
+  ModemLines();
 }
 
 std::string TMyComm::ReceiveText() {
@@ -92,24 +91,27 @@ std::string TMyComm::ReceiveText() {
   return text;
 }
 
-void TMyComm::CommandPhase(const std::string& text) {
-  FLineBuffer += text;
-  for (size_t cr; (cr = FLineBuffer.find('\r')) != std::string::npos;) {
-    const std::string line = FLineBuffer.substr(0, cr);
-    FLineBuffer.erase(0, cr + 1);
-    if (!line.empty()) PassOn(line + '\r');
-    // Once the dial command is out (or the owner hung up), further lines are
-    // only shown: any character sent now would abort the dialling.
-    if (FDialState != 0) ModemLine(line);
+void TMyComm::ModemLines() {
+  while (FDialState != 0 || FDialling) {
+    const std::optional<std::string> line = TakeModemLine(FLineBuffer);
+    if (!line) return;
+    if (FDialState != 0)
+      CommandReply(*line);
+    else
+      DialReply(*line);
   }
-  // Text after the dial command belongs to the data phase: pass it on too.
-  if (FDialling && !FLineBuffer.empty()) PassOn(std::exchange(FLineBuffer, {}));
+  // The call is up: what follows the CONNECT line is the host's.
+  if (FActive && !FLineBuffer.empty()) PassOn(std::exchange(FLineBuffer, {}));
 }
 
-void TMyComm::ModemLine(const std::string& line) {
+// Each line of the modem other than the echo of the command (or an empty
+// one) sends the next command, the dial command last.
+void TMyComm::CommandReply(const std::string& line) {
+  if (line.empty()) return;
+  PassOn(line + '\r');
   if (line.starts_with("AT") && FDialState == 1)
-    FDialState = 2;  // the echo of the command
-  else if (!line.empty())
+    FDialState = 2;
+  else
     SendNextCommand();
 }
 
@@ -125,25 +127,19 @@ void TMyComm::SendNextCommand() {
   FDialling = true;
 }
 
-void TMyComm::DataPhase(const std::string& text) {
-  // The first reply after the dial command (not its echo, nor a bare line
-  // end) decides the call: a failure result ends it, anything else is the
-  // connection.
-  const size_t reply = text.find_first_not_of('\r');
-  if (!FDialling || reply == std::string::npos || text.starts_with("ATD")) {
-    PassOn(text);
-    return;
+// The first CONNECT or failure result after the dial command decides the
+// call; its echo (however the modem splits it) and other lines only show.
+void TMyComm::DialReply(const std::string& line) {
+  const TModemResult result = ModemResult(line);
+  if (result == TModemResult::Connect) {
+    FDialling = false;
+    if (OnConnect) OnConnect(this);
   }
-  FDialling = false;
-  const size_t end = text.find('\r', reply);
-  if (end != std::string::npos &&
-      IsFailedCallResult(std::string_view(text).substr(reply, end - reply))) {
-    PassOn(text);
+  if (!line.empty()) PassOn(line + '\r');
+  if (FDialling && CallFailed(result)) {
+    FDialFailure = line;
     EndCall();
-    return;
   }
-  if (OnConnect) OnConnect(this);
-  PassOn(text);
 }
 
 void TMyComm::PassOn(const std::string& text) {

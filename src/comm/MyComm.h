@@ -40,19 +40,25 @@ class TMyComm : public TComm {
   // when a call was in progress, OnDisconnect is raised.
   void HangUp();
 
-  // The call is up: the first block received after the dial command (other
-  // than its echo or a bare line end) that does not begin with a failure
-  // result. Raised once per call, before that block reaches OnReceiveData.
+  // The call is up: the modem answered the dial command with CONNECT (with
+  // or without a speed) on a line of its own. Raised once per call, before
+  // that line reaches OnReceiveData.
   std::function<void(QObject* Sender)> OnConnect;
   // The call ended: the user hung up, the modem answered the dial command
-  // with BUSY, NO CARRIER, NO DIALTONE, NO ANSWER or ERROR, the carrier
-  // dropped, or the device or far end vanished. Raised once per call; the
-  // port is closed by then.
+  // with BUSY, NO CARRIER, NO DIALTONE, NO ANSWER or ERROR (DialFailure
+  // tells which), the carrier dropped after dialling, or the device or far
+  // end vanished. Raised once per call; the port is closed by then.
   std::function<void(QObject* Sender)> OnDisconnect;
   // Received text followed by a zero byte (not counted in BufferLength); it
-  // never holds LF or NUL. In the command phase each modem line comes alone
-  // with CR at its end.
+  // never holds LF or NUL. Until the call is up each modem line comes alone
+  // with CR at its end (empty lines are left out); then the received blocks
+  // as they come.
   std::function<void(QObject* Sender, const char* Buffer, uint16_t BufferLength)> OnReceiveData;
+
+  // The result line by which the modem refused the last dial command
+  // ("BUSY", "NO CARRIER", ...); empty while dialling, once the call is up,
+  // and when it ended otherwise.
+  const std::string& DialFailure() const { return FDialFailure; }
 
  protected:
   void CommEvent(unsigned bits) override;
@@ -60,10 +66,10 @@ class TMyComm : public TComm {
 
  private:
   std::string ReceiveText();
-  void CommandPhase(const std::string& text);
-  void ModemLine(const std::string& line);
+  void ModemLines();
+  void CommandReply(const std::string& line);
   void SendNextCommand();
-  void DataPhase(const std::string& text);
+  void DialReply(const std::string& line);
   void PassOn(const std::string& text);
   void EndCall();
 
@@ -74,4 +80,5 @@ class TMyComm : public TComm {
   int FDialState = 0;
   bool FActive = false;
   bool FDialling = false;
+  std::string FDialFailure;
 };

@@ -2,7 +2,6 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
-#include <termios.h>
 #include <unistd.h>
 
 #include <QDir>
@@ -13,12 +12,12 @@
 #include <cerrno>
 #include <string_view>
 
+#include "comm/SerialDevice.h"
 #include "text/QtCodec.h"
 
 namespace {
 
 constexpr int DialTimeoutMs = 120'000;  // longer than any modem's own wait for carrier
-constexpr std::size_t ResultLineLimit = 256;
 
 QSettings WombatSettings() {
   return QSettings("Zeb", "Wombat");
@@ -66,33 +65,6 @@ void AddDevicesFoundIn(const QString& folder, std::vector<TTelephonyLine>& lines
     line.Name = FromQString(device.fileName());
     line.Device = device.filePath();
     lines.push_back(std::move(line));
-  }
-}
-
-speed_t SpeedConstant(int speed) {
-  switch (speed) {
-    case 300:
-      return B300;
-    case 1200:
-      return B1200;
-    case 2400:
-      return B2400;
-    case 4800:
-      return B4800;
-    case 9600:
-      return B9600;
-    case 19200:
-      return B19200;
-    case 38400:
-      return B38400;
-    case 57600:
-      return B57600;
-    case 115200:
-      return B115200;
-    case 230400:
-      return B230400;
-    default:
-      return B0;
   }
 }
 
@@ -195,29 +167,6 @@ std::optional<TTranslateOutput> TranslateCanonicalAddress(const TDialLocation& l
   return TTranslateOutput{modifier + displayable, displayable};
 }
 
-QString DirectPortDevice(const std::string& portName) {
-  const QString name = ToQString(portName).trimmed();
-  if (name.size() == 4 && name.startsWith("COM") && name[3] >= '1' && name[3] <= '4') {
-    const QString fallback = QString("/dev/ttyS%1").arg(name[3].digitValue() - 1);
-    return WombatSettings().value("Comm/" + name, fallback).toString();
-  }
-  return name;
-}
-
-int OpenPortDevice(const QString& device, int speed) {
-  const int port =
-      ::open(QFile::encodeName(device).constData(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-  if (port < 0) return -1;
-  termios settings{};
-  if (::tcgetattr(port, &settings) == 0) {
-    ::cfmakeraw(&settings);
-    settings.c_cflag |= CREAD | HUPCL;
-    if (SpeedConstant(speed) != B0) ::cfsetspeed(&settings, SpeedConstant(speed));
-    ::tcsetattr(port, TCSANOW, &settings);
-  }
-  return port;
-}
-
 TModemCall::TModemCall(const TTelephonyLine& line, QObject* context)
     : FLine(line), FContext(context) {
   FDialTimeout.setSingleShot(true);
@@ -232,7 +181,7 @@ TModemCall::~TModemCall() {
 }
 
 bool TModemCall::Dial(const std::string& dialable) {
-  FPort = OpenPortDevice(FLine.Device, FLine.Speed);
+  FPort = OpenSerialDevice(FLine.Device, TCarrierLoss::HangsUp, FLine.Speed);
   if (FPort < 0) return false;
   FDialable = dialable;
   FNotifier = std::make_unique<QSocketNotifier>(FPort, QSocketNotifier::Read);
@@ -282,42 +231,42 @@ void TModemCall::ReadResults() {
     if (got < 0 && errno == EINTR) continue;
     if (got < 0 && errno == EAGAIN) return;
     if (got <= 0) return Disconnected(TDisconnectMode::Normal);  // the device or modem is gone
-    if (byte != '\r' && byte != '\n') {
-      if (FResultLine.size() < ResultLineLimit) FResultLine += byte;
-      continue;
-    }
-    const std::string line(Trimmed(FResultLine));
-    FResultLine.clear();
-    if (!line.empty()) HandleResult(line);
+    FResultLine += byte == '\n' ? '\r' : byte;
+    if (const std::optional<std::string> line = TakeModemLine(FResultLine))
+      HandleResult(ModemResult(*line));
   }
 }
 
-void TModemCall::HandleResult(const std::string& line) {
+void TModemCall::HandleResult(TModemResult result) {
   if (FPhase == TPhase::Init) {
-    if (line == "OK") {
+    if (result == TModemResult::Ok) {
       FPhase = TPhase::Dialing;
       if (!Send("ATD" + FDialable)) Disconnected(TDisconnectMode::Unavailable);
-    } else if (line == "ERROR") {
+    } else if (result == TModemResult::Error) {
       Disconnected(TDisconnectMode::Unavailable);
     }
     return;
   }
-  if (line.starts_with("CONNECT")) {
-    FPhase = TPhase::Connected;
-    StopReading();
-    PostState(TCallState::Connected);
-    return;
+  switch (result) {
+    case TModemResult::Connect:
+      FPhase = TPhase::Connected;
+      StopReading();
+      PostState(TCallState::Connected);
+      return;
+    case TModemResult::Busy:
+      return Disconnected(TDisconnectMode::Busy);
+    case TModemResult::NoDialtone:
+      return Disconnected(TDisconnectMode::NoDialtone);
+    case TModemResult::NoAnswer:
+      return Disconnected(TDisconnectMode::NoAnswer);
+    case TModemResult::Error:
+      return Disconnected(TDisconnectMode::Unavailable);
+    case TModemResult::NoCarrier:
+      return Disconnected(TDisconnectMode::Normal);
+    case TModemResult::Ok:
+    case TModemResult::Other:
+      return;
   }
-  static const std::pair<const char*, TDisconnectMode> failures[] = {
-      {"BUSY", TDisconnectMode::Busy},
-      {"NO CARRIER", TDisconnectMode::Normal},
-      {"NO DIALTONE", TDisconnectMode::NoDialtone},
-      {"NO DIAL TONE", TDisconnectMode::NoDialtone},
-      {"NO ANSWER", TDisconnectMode::NoAnswer},
-      {"ERROR", TDisconnectMode::Unavailable},
-  };
-  for (const auto& [result, mode] : failures)
-    if (line == result) return Disconnected(mode);
 }
 
 void TModemCall::Disconnected(TDisconnectMode mode) {

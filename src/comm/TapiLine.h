@@ -20,6 +20,8 @@
 #include <string>
 #include <vector>
 
+#include "comm/SerialDevice.h"
+
 // A telephony line: a modem on a serial device.
 struct TTelephonyLine {
   int ID = -1;
@@ -60,15 +62,6 @@ struct TTranslateOutput {
 std::optional<TTranslateOutput> TranslateCanonicalAddress(const TDialLocation& location,
                                                           const std::string& canonical);
 
-// The device behind a port name given as a telephone number: "COM1" to "COM9"
-// go through settings section "Comm" (default /dev/ttyS0 ...); anything else
-// is taken as a device path.
-QString DirectPortDevice(const std::string& portName);
-
-// Opens a serial device for a call or a direct port: raw 8-bit, no echo,
-// receiver on, hang up on the last close, non-blocking. -1 on failure.
-int OpenPortDevice(const QString& device, int speed);
-
 enum class TCallState { Idle, Connected, Disconnected };
 enum class TDisconnectMode { Normal, Busy, NoDialtone, NoAnswer, Unavailable };
 
@@ -96,7 +89,7 @@ class TModemCall : public QObject {
 
   bool Send(const std::string& command);
   void ReadResults();
-  void HandleResult(const std::string& line);
+  void HandleResult(TModemResult result);
   void Disconnected(TDisconnectMode mode);
   void PostState(TCallState state, TDisconnectMode mode = TDisconnectMode::Normal);
   void StopReading();

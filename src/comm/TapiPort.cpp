@@ -14,7 +14,6 @@
 #include <atomic>
 #include <cerrno>
 #include <chrono>
-#include <condition_variable>
 #include <deque>
 #include <mutex>
 #include <optional>
@@ -26,7 +25,6 @@ namespace {
 constexpr std::size_t ReadBlockSize = 2048;
 constexpr int ReadSilenceMs = 250;
 constexpr auto BreakDuration = std::chrono::milliseconds(200);
-constexpr auto ReadyWaitLimit = std::chrono::seconds(5);
 
 QEvent::Type PortEventType() {
   static const auto type = static_cast<QEvent::Type>(QEvent::registerEventType());
@@ -41,25 +39,6 @@ class TPortEvent : public QEvent {
       : QEvent(PortEventType()), Session(session), Block(std::move(block)) {}
   const unsigned Session;
   const std::optional<QByteArray> Block;
-};
-
-// Counts the two threads in as ready; the starter waits for both, bounded.
-class TReadyLatch {
- public:
-  void CountDown() {
-    std::lock_guard lock(FMutex);
-    --FPending;
-    FReady.notify_all();
-  }
-  void Wait() {
-    std::unique_lock lock(FMutex);
-    FReady.wait_for(lock, ReadyWaitLimit, [this] { return FPending == 0; });
-  }
-
- private:
-  std::mutex FMutex;
-  std::condition_variable FReady;
-  int FPending = 2;
 };
 
 bool Signalled(int eventDescriptor) {
@@ -154,18 +133,16 @@ class TPortThread {
 
 class TReadThread : public TPortThread {
  public:
-  TReadThread(int port, int closeEvent, QObject* window, unsigned session,
-              std::shared_ptr<TReadyLatch> ready)
+  TReadThread(int port, int closeEvent, QObject* window, unsigned session)
       : TPortThread(port, closeEvent, window, session), FErrors(port) {
-    FThread = std::thread([this, ready] { Run(*ready); });
+    FThread = std::thread([this] { Run(); });
   }
   ~TReadThread() { Join(); }
 
  private:
   enum class TReadResult { Data, Closed, Failed };
 
-  void Run(TReadyLatch& ready) {
-    ready.CountDown();
+  void Run() {
     if (ReadUntilClosedOrFailed() == TReadResult::Failed) PostHangup();
     ::tcflush(FPort, TCIFLUSH);
   }
@@ -230,12 +207,13 @@ class TReadThread : public TPortThread {
 
 class TWriteThread : public TPortThread {
  public:
-  TWriteThread(int port, int closeEvent, QObject* window, unsigned session,
-               std::shared_ptr<TReadyLatch> ready)
+  // The queue exists before the thread runs, so a block pushed at once is
+  // not lost.
+  TWriteThread(int port, int closeEvent, QObject* window, unsigned session)
       : TPortThread(port, closeEvent, window, session),
         FQueueEvent(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {
     if (FQueueEvent < 0) throw std::system_error(errno, std::generic_category());
-    FThread = std::thread([this, ready] { Run(*ready); });
+    FThread = std::thread([this] { Run(); });
   }
   ~TWriteThread() {
     Join();
@@ -255,8 +233,7 @@ class TWriteThread : public TPortThread {
   }
 
  private:
-  void Run(TReadyLatch& ready) {
-    ready.CountDown();
+  void Run() {
     WriteUntilClosedOrFailed();
     FRunning = false;
     ::tcflush(FPort, TCOFLUSH);
@@ -359,22 +336,19 @@ bool TTapiPort::StartComm(int port) {
   FCloseEvent = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
   if (FCloseEvent < 0) return false;
   FHangupRaised = false;
-  // Shared with the threads, which may count down after a timed-out wait.
-  auto ready = std::make_shared<TReadyLatch>();
   try {
-    FReadThread = std::make_unique<TReadThread>(port, FCloseEvent, this, FSession, ready);
+    FReadThread = std::make_unique<TReadThread>(port, FCloseEvent, this, FSession);
   } catch (const std::system_error&) {
     StopComm();
     throw ECommsError("Unable to create Read thread");
   }
   try {
-    FWriteThread = std::make_unique<TWriteThread>(port, FCloseEvent, this, FSession, ready);
+    FWriteThread = std::make_unique<TWriteThread>(port, FCloseEvent, this, FSession);
   } catch (const std::system_error&) {
     StopComm();
     throw ECommsError("Unable to create Write thread");
   }
   FPort = port;
-  ready->Wait();
   return true;
 }
 

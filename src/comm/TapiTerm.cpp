@@ -4,6 +4,9 @@
 
 #include <algorithm>
 
+#include "comm/SerialDevice.h"
+#include "text/QtCodec.h"
+
 int TModemList::IndexOfID(int ID) const {
   const auto item = std::find_if(FItems.begin(), FItems.end(),
                                  [ID](const auto& entry) { return entry.second == ID; });
@@ -118,22 +121,23 @@ void TTapiTerminal::MakeCall() {
     HangUp();
     FCall.reset();
   }
+  const bool direct = FPhoneNumber.find("COM") != std::string::npos;
   const TTelephonyLine* line = LineOf(FDeviceID);
   if (!line || !LineUsable(*line)) {
     Event("TAPIの初期化に失敗しました");
-    line = nullptr;
+    if (!direct) return;  // nothing to call on: one reason is enough
   }
-  if (FPhoneNumber.find("COM") != std::string::npos)
+  if (direct)
     OpenDirectPort(FPhoneNumber);
   else
-    PlaceCall(line);
+    PlaceCall(*line);
 }
 
-void TTapiTerminal::PlaceCall(const TTelephonyLine* line) {
+void TTapiTerminal::PlaceCall(const TTelephonyLine& line) {
   // An address that does not translate must not dial the previous one.
   const bool translated = Translate().has_value();
-  auto call = line ? std::make_unique<TModemCall>(*line, this) : nullptr;
-  if (!translated || !call || !call->Dial(FDialableAddress)) {
+  auto call = std::make_unique<TModemCall>(line, this);
+  if (!translated || !call->Dial(FDialableAddress)) {
     Event("接続できませんでした");
     return;
   }
@@ -144,7 +148,8 @@ void TTapiTerminal::PlaceCall(const TTelephonyLine* line) {
 }
 
 void TTapiTerminal::OpenDirectPort(const std::string& portName) {
-  const int port = OpenPortDevice(DirectPortDevice(portName), 0);
+  const int port =
+      OpenSerialDevice(SerialDevicePath(ToQString(portName).trimmed()), TCarrierLoss::HangsUp);
   if (port < 0) {
     Event("直接制御ができませんでした");
     return;
@@ -162,8 +167,8 @@ void TTapiTerminal::LineCallState(TModemCall* call, TCallState state, TDisconnec
       FCall.reset();
       break;
     case TCallState::Connected:
-      ConnectPort();
-      if (OnConnect) OnConnect(this);
+      // A call whose port could not be taken has been reported and hung up.
+      if (ConnectPort() && OnConnect) OnConnect(this);
       break;
     case TCallState::Disconnected:
       if (OnDisconnect) OnDisconnect(this);
@@ -173,17 +178,19 @@ void TTapiTerminal::LineCallState(TModemCall* call, TCallState state, TDisconnec
   }
 }
 
-void TTapiTerminal::ConnectPort() {
+bool TTapiTerminal::ConnectPort() {
   const int port = FCall->PortDescriptor();
   if (port < 0) {
     Event("Line IDが取得できませんでした");
     HangUp();
-    return;
+    return false;
   }
   if (!StartPort(port)) {
     HangUp();
     Event("回線が確立できませんでした");
+    return false;
   }
+  return true;
 }
 
 // Starts the port threads on `port`; on failure closes it.

@@ -75,11 +75,14 @@ class TTapiTerminal : public TTapiPort {
   // Lets the user edit the dialing location through OnTranslateDialog, then
   // re-translates.
   void TranslateDialog();
-  // Places the call; with a number containing "COM", opens that port instead.
+  // Places the call; with a number containing "COM", opens the port it names
+  // instead ("COMn" through the settings, or a device path). A call that
+  // cannot start is reported through OnEvent.
   void MakeCall();
   // Stops the port threads and drops the call.
   void HangUp();
 
+  // The call is connected and its port threads run.
   std::function<void(QObject* Sender)> OnConnect;
   std::function<void(QObject* Sender)> OnDisconnect;
   std::function<void(QObject* Sender, const QString& EventMessage)> OnEvent;
@@ -91,10 +94,10 @@ class TTapiTerminal : public TTapiPort {
   std::string GetCanonicalAddress() const;
   std::optional<TTranslateOutput> Translate();
   const TTelephonyLine* LineOf(int deviceID) const;
-  void PlaceCall(const TTelephonyLine* line);
+  void PlaceCall(const TTelephonyLine& line);
   void OpenDirectPort(const std::string& portName);
   void LineCallState(TModemCall* call, TCallState state, TDisconnectMode mode);
-  void ConnectPort();
+  bool ConnectPort();
   bool StartPort(int port);
   void Event(const QString& message);
 

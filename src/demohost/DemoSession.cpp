@@ -63,7 +63,7 @@ std::pair<std::string, std::string> FirstWord(const std::string& text) {
 }  // namespace
 
 TDemoSession::TDemoSession(TDemoHost& host, QTcpSocket* socket, int job)
-    : FHost(host), FSocket(socket), FJob(job), FTokens(host.Limits().LineBurst) {
+    : QObject(&host), FHost(host), FSocket(socket), FJob(job), FTokens(host.Limits().LineBurst) {
   FSocket->setParent(this);
   FSocket->setReadBufferSize(kReadBufferBytes);
   FSocket->setSocketOption(QAbstractSocket::SendBufferSizeSocketOption, kSendBufferBytes);

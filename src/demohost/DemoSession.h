@@ -18,7 +18,7 @@ class TDemoHost;
 
 class TDemoSession : public QObject {
  public:
-  // Takes over the connected socket and greets the client.
+  // Takes over the connected socket and greets the client; the host owns the session.
   TDemoSession(TDemoHost& host, QTcpSocket* socket, int job);
 
   int Job() const { return FJob; }

@@ -3,7 +3,6 @@
 #include <filesystem>
 
 #include "access/AccessPoint.h"
-#include "text/Codec.h"
 
 namespace {
 
@@ -21,7 +20,7 @@ TAPData NewDemoEntry() {
 bool SaveDemoEntry(TAccessPoint& accessPoint, uint16_t port) {
   const std::string name = kDemoEntryName;
   TAPData entry;
-  if (std::filesystem::exists(Cp932ToUtf8(accessPoint.Folder() + name + ".ap")))
+  if (std::filesystem::exists(accessPoint.Folder() / (name + ".ap")))
     accessPoint.Load(name, entry);
   else
     entry = NewDemoEntry();

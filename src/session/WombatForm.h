@@ -38,6 +38,7 @@ class QPushButton;
 class QSoundEffect;
 class QTimer;
 class QToolButton;
+class TConfigPanel;
 class TMyComm;
 class TTapiTerminal;
 class TTelnetClient;
@@ -102,6 +103,7 @@ class TWombatForm : public QMainWindow {
  private:
   // WombatFormStart.cpp: building, showing, closing, simple commands.
   void BuildControls();
+  void PlaceFirstWindow();
   QWidget* BuildAccessPanel();
   QWidget* BuildTerminalPanel();
   QWidget* BuildFunctionPanel();
@@ -111,6 +113,7 @@ class TWombatForm : public QMainWindow {
   QAction* AddCommand(QMenu* menu, const char* name, const QString& caption,
                       const QKeySequence& shortcut = {});
   void WireCommands();
+  QList<QAction*> MenuCommands() const;
   // Connects a command to its handler. A command that has no handler yet
   // stays disabled, whatever the rules for enabling it say.
   void Wire(QAction* command, std::function<void()> handler);
@@ -205,6 +208,9 @@ class TWombatForm : public QMainWindow {
   void MyComm1ReceiveData(const char* buffer);
   void TAPIReceiveData(const char* buffer);
   void TAPIDisconnect();
+  void ModemLineDropped(const std::string& refusal);
+  void EndModemAttempt(const QString& reason);
+  void TAPIEvent(const QString& message);
   void TAPIRequestHangup();
   void SendToTelephonyModem(const std::string& text);
   void SendToModem(const std::string& text);
@@ -216,6 +222,7 @@ class TWombatForm : public QMainWindow {
   void LoadFunctionKeys();
   void SaveFunctionKeys();
   bool eventFilter(QObject* watched, QEvent* event) override;
+  bool IsCommandKey(const QKeyEvent& key) const;
   bool FormKeyDown(QKeyEvent& key);
   void FormKeyUp(QKeyEvent& key);
   void StoreShiftState(const QKeyEvent& key);
@@ -246,6 +253,13 @@ class TWombatForm : public QMainWindow {
   void LogViewViewLineChanged(TQuokkaView& sender);
   void OpenHistoryView(int32_t& terminalTopLine);
   void CloseHistoryView();
+
+  // WombatFormPanel.cpp: the view settings panel.
+  TConfigPanel* BuildConfigPanel(QWidget* parent);
+  void WirePanelCommands();
+  void A1Click();
+  void Button15Click();
+  void SetInputFont(const QFont& font);
 
   // WombatFormSibling.cpp: the link with sibling programs (a local socket
   // whose name is in the settings), starting the sibling, and the end of the
@@ -325,7 +339,7 @@ class TWombatForm : public QMainWindow {
   TSeparater* Separater1;
   QFrame* InputPanel;
   QComboBox* InputEdit;
-  QFrame* ConfigPanel;
+  TConfigPanel* ConfigPanel;
   QFrame* FunctionPanel;
   std::array<QToolButton*, 12> FSpeedButtons;
   QLabel* StatusPanel;

@@ -232,9 +232,11 @@ void TWombatForm::CloseConnection() {
   EndConnection();
 }
 
+// The disconnect sound answers the connect sound: an attempt that never
+// came up ends silently.
 void TWombatForm::EndConnection() {
   Timer2->stop();
-  PlaySoundFile(FDisconnectSound);
+  if (FConnectTime.isValid()) PlaySoundFile(FDisconnectSound);
   SetIdleButtons();
   StatusPanel->clear();
   FLogMgr->Close();

@@ -1,12 +1,14 @@
 // The input line and its history, the function keys F1 to F12 in three banks
 // (plain, Shift, Ctrl) with their buttons and their file, paste and
 // paste-and-send.
+#include <QAction>
 #include <QApplication>
 #include <QClipboard>
 #include <QComboBox>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QToolButton>
+#include <algorithm>
 
 #include "access/FuncConfig.h"
 #include "session/ProgramFolder.h"
@@ -55,6 +57,8 @@ void TWombatForm::WireInputCommands() {
   Wire(KF1, [this] { KF1Click(); });
   Wire(Paste1, [this] { Paste1Click(); });
   Wire(Paste2, [this] { Paste2Click(); });
+  // Enter sends what the user typed, never a history line filled in after it.
+  InputEdit->setCompleter(nullptr);
   // The window sees every key before the control that has the focus.
   qApp->installEventFilter(this);
 }
@@ -79,22 +83,41 @@ void TWombatForm::SaveFunctionKeys() {
 
 // Keys of the window's controls come here first. A key that its control
 // leaves alone goes on to the control's parents and passes here again; what
-// is done for such keys may be done twice.
+// is done for such keys may be done twice. A key that a command uses is
+// never a control's own: no control may claim it before the command's
+// shortcut (Ctrl+A in the input line opens the add command, it does not
+// select the line), and while the command is disabled the key does nothing.
 bool TWombatForm::eventFilter(QObject* watched, QEvent* event) {
   if (watched == FunctionPanel && event->type() == QEvent::Resize) FunctionPanelResize();
-  if (event->type() != QEvent::KeyPress && event->type() != QEvent::KeyRelease) return false;
+  const QEvent::Type type = event->type();
+  if (type != QEvent::KeyPress && type != QEvent::KeyRelease && type != QEvent::ShortcutOverride)
+    return false;
   auto* widget = qobject_cast<QWidget*>(watched);
   if (widget == nullptr || widget->window() != this) return false;
   auto& key = static_cast<QKeyEvent&>(*event);
-  if (event->type() == QEvent::KeyRelease) {
+  if (type == QEvent::ShortcutOverride) {
+    if (!IsCommandKey(key)) return false;
+    event->ignore();  // not claimed: the shortcut goes to the command
+    return true;
+  }
+  if (type == QEvent::KeyRelease) {
     FormKeyUp(key);
     return false;
   }
+  if (FormKeyDown(key) || IsCommandKey(key)) return true;
   if (IsEnter(key) && (widget == InputEdit || widget == InputEdit->lineEdit())) {
     InputEditKeyPress();
     return true;
   }
-  return FormKeyDown(key);
+  return false;
+}
+
+bool TWombatForm::IsCommandKey(const QKeyEvent& key) const {
+  const QKeySequence keys(
+      QKeyCombination(key.modifiers() & ~Qt::KeypadModifier, Qt::Key(key.key())));
+  const QList<QAction*> commands = MenuCommands();
+  return std::any_of(commands.begin(), commands.end(),
+                     [&keys](const QAction* command) { return command->shortcut() == keys; });
 }
 
 // True when the key is used up here.

@@ -7,6 +7,7 @@
 #include <QLineEdit>
 #include <functional>
 #include <limits>
+#include <utility>
 
 #include "access/DialProperties.h"
 #include "comm/MyComm.h"
@@ -75,7 +76,7 @@ void TWombatForm::CreateModemParts() {
   MyComm1->OnConnect = [this](QObject*) { WhenNotPaused([this] { TCPClient1Connect(); }); };
   MyComm1->OnDisconnect = [this](QObject*) {
     WhenNotPaused([this] {
-      if (FConnectKind == kSerialModem) TAPIDisconnect();
+      if (FConnectKind == kSerialModem) ModemLineDropped(MyComm1->DialFailure());
     });
   };
   MyComm1->OnReceiveData = [this](QObject*, const char* buffer, uint16_t) {
@@ -94,6 +95,9 @@ void TWombatForm::CreateModemParts() {
     WhenNotPaused([this] {
       if (FConnectKind == kTelephonyModem) TAPIRequestHangup();
     });
+  };
+  TAPI->OnEvent = [this](QObject*, const QString& message) {
+    WhenNotPaused([this, message] { TAPIEvent(message); });
   };
   TAPI->OnReceiveData = [this](const char* buffer, uint16_t) { TAPIReceiveData(buffer); };
   TAPI->OnTranslateDialog = [this](const std::string& canonical) {
@@ -123,10 +127,10 @@ bool TWombatForm::StartSerialModem() {
   return StartCall(StatusPanel, ToQString(MyComm1->PhoneNumber()), [this] { MyComm1->Dial(); });
 }
 
-// Calls the entry's number through the telephony modem named by the port text.
+// Calls the entry's number through the telephony modem named by the port
+// text. A call that cannot start reports so while it is placed, which has
+// ended the attempt already.
 bool TWombatForm::StartTelephonyModem() {
-  std::vector<std::string> names;
-  TAPI->GetModemNames(names);
   TAPI->SetPhoneNumber(FromQString(HostEdit->text()));
   TAPI->SetCityCode(FCurrentEntry.CityCode);
   TAPI->SetCountryCode(FCurrentEntry.CountryCode);
@@ -137,7 +141,8 @@ bool TWombatForm::StartTelephonyModem() {
   }
   TAPI->TranslateAddress();
   return StartCall(StatusPanel, ToQString(TAPI->DisplayableAddress()),
-                   [this] { TAPI->MakeCall(); });
+                   [this] { TAPI->MakeCall(); }) &&
+         FConnectKind == kTelephonyModem;
 }
 
 // While the serial modem still sends its commands or dials, what arrives are
@@ -157,7 +162,32 @@ void TWombatForm::TAPIReceiveData(const char* buffer) {
 }
 
 void TWombatForm::TAPIDisconnect() {
-  ConnectionClosed();
+  ModemLineDropped(std::string());
+}
+
+// The modem's line dropped: a connection ends; an attempt that never came up
+// ends with the modem's refusal (or a general reason) in the status line.
+void TWombatForm::ModemLineDropped(const std::string& refusal) {
+  if (FConnectTime.isValid())
+    ConnectionClosed();
+  else
+    EndModemAttempt(refusal.empty() ? QString("接続できませんでした") : ToQString(refusal));
+}
+
+void TWombatForm::EndModemAttempt(const QString& reason) {
+  StatusPanel->setText(reason);
+  EndFailedAttempt();
+}
+
+// A telephony message ends an attempt that has not come up, and is shown in
+// the status line; after a busy line has ended the attempt it only shows.
+void TWombatForm::TAPIEvent(const QString& message) {
+  if (FConnectKind == kTelephonyModem && !FConnectTime.isValid()) {
+    TAPI->HangUp();
+    EndModemAttempt(message);
+  } else if (FConnectKind == kNoConnection) {
+    StatusPanel->setText(message);
+  }
 }
 
 // A port thread failed: the call is dropped and the connection ends.
@@ -186,11 +216,14 @@ void TWombatForm::SendToModem(const std::string& text) {
 }
 
 // The line is given up whether or not the modem hangs up cleanly, so an
-// error of the hang-up itself is of no further use.
+// error of the hang-up itself is of no further use. The disconnect command
+// ends the connection itself: the modem's own disconnect event during the
+// hang-up finds no connection left to end.
 void TWombatForm::HangUpModem() {
+  const int kind = std::exchange(FConnectKind, kNoConnection);
   try {
-    if (FConnectKind == kSerialModem) MyComm1->HangUp();
-    if (FConnectKind == kTelephonyModem) TAPI->HangUp();
+    if (kind == kSerialModem) MyComm1->HangUp();
+    if (kind == kTelephonyModem) TAPI->HangUp();
   } catch (const std::exception&) {
   }
 }

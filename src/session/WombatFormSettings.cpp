@@ -9,6 +9,8 @@
 #include <QFrame>
 #include <QLineEdit>
 #include <QPalette>
+#include <algorithm>
+#include <limits>
 
 #include "access/APConfig.h"
 #include "access/FileList.h"
@@ -30,6 +32,7 @@ const QString kSounds = QStringLiteral("Sounds");
 const QString kTerminal = QStringLiteral("MainWondow\\Terminal");
 const char* const kTempEntry = "Temp";
 constexpr int kDefaultBound = 200;
+constexpr int kNotStored = std::numeric_limits<int>::min();
 
 struct TDefaultEntry {
   const char* name;
@@ -134,13 +137,19 @@ void TWombatForm::LoadAccessList(TGenRegist& reg) {
   APNameList->setCurrentIndex(last >= 0 ? last : 0);
 }
 
+// Stored bounds are used as they are; without them the window opens at its
+// natural size.
 void TWombatForm::LoadWindowSettings(TGenRegist& reg) {
-  const int left = reg.ReadIntegerData(kWombatKey, kMainWindow, "Left", kDefaultBound);
-  const int top = reg.ReadIntegerData(kWombatKey, kMainWindow, "Top", kDefaultBound);
-  const int height = reg.ReadIntegerData(kWombatKey, kMainWindow, "Height", kDefaultBound);
-  const int width = reg.ReadIntegerData(kWombatKey, kMainWindow, "Width", kDefaultBound);
-  move(left, top);
-  resize(width, height);
+  const int left = reg.ReadIntegerData(kWombatKey, kMainWindow, "Left", kNotStored);
+  const int top = reg.ReadIntegerData(kWombatKey, kMainWindow, "Top", kNotStored);
+  const int height = reg.ReadIntegerData(kWombatKey, kMainWindow, "Height", kNotStored);
+  const int width = reg.ReadIntegerData(kWombatKey, kMainWindow, "Width", kNotStored);
+  if (std::min({left, top, height, width}) == kNotStored) {
+    PlaceFirstWindow();
+  } else {
+    move(left, top);
+    resize(width, height);
+  }
   FTermHeight = reg.ReadIntegerData(kWombatKey, kMainWindow, "TermHeight", kDefaultBound);
   FunctionPanel->setVisible(reg.ReadBoolData(kWombatKey, kSettings, "FunctionKey", true));
 }
@@ -201,11 +210,10 @@ void TWombatForm::LoadInputFont(TGenRegist& reg) {
   reg.ReadTFontData(kWombatKey, kMainWindow, "InputBox", {InputEdit->font(), FInputFontColor},
                     font);
   FInputFontColor = font.Color;
-  InputEdit->setFont(font.Font);
   QPalette palette = InputEdit->palette();
   palette.setColor(QPalette::Text, ColorFromTColor(FInputFontColor));
   InputEdit->setPalette(palette);
-  InputPanel->setFixedHeight(InputEdit->sizeHint().height() + 2);
+  SetInputFont(font.Font);
 }
 
 // The emphasised words, normalised; empty ones are skipped.

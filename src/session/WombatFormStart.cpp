@@ -9,10 +9,13 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QScreen>
+#include <QStyle>
 #include <QToolButton>
 #include <QVBoxLayout>
 
 #include "access/version.h"
+#include "session/ConfigPanel.h"
 #include "session/HelpPage.h"
 #include "session/ProgramFolder.h"
 #include "session/WombatForm.h"
@@ -29,7 +32,6 @@ constexpr int kDesignWidth = 530;
 constexpr int kDesignHeight = 551;
 constexpr int kAccessPanelHeight = 57;
 constexpr int kInputPanelHeight = 20;
-constexpr int kConfigPanelWidth = 106;
 constexpr int kFunctionPanelHeight = 25;
 constexpr int kStatusPanelHeight = 18;
 constexpr int kSeparaterWidth = 4;
@@ -130,6 +132,16 @@ void TWombatForm::BuildControls() {
   BuildPopupMenu();
 }
 
+// A first start has no stored bounds: the window opens at the natural size
+// of its layout, never smaller than its design, centred on the screen.
+void TWombatForm::PlaceFirstWindow() {
+  ensurePolished();
+  resize(sizeHint().expandedTo(QSize(kDesignWidth, kDesignHeight)));
+  if (const QScreen* place = screen())
+    move(QStyle::alignedRect(Qt::LeftToRight, Qt::AlignCenter, size(), place->availableGeometry())
+             .topLeft());
+}
+
 QWidget* TWombatForm::BuildAccessPanel() {
   AccessPanel = Panel(this, "AccessPanel");
   AccessPanel->setFixedHeight(kAccessPanelHeight);
@@ -177,9 +189,7 @@ QWidget* TWombatForm::BuildTerminalPanel() {
   Separater1->SetLineWidth(kSeparaterWidth);
   Separater1->SetReSizeCtrl(LogView);
 
-  ConfigPanel = Panel(TerminalPanel, "ConfigPanel");
-  ConfigPanel->setFixedWidth(kConfigPanelWidth);
-  ConfigPanel->hide();
+  ConfigPanel = BuildConfigPanel(TerminalPanel);
 
   InputPanel = Panel(TerminalPanel, "InputPanel");
   InputPanel->setFixedHeight(kInputPanelHeight);
@@ -336,6 +346,7 @@ void TWombatForm::WireCommands() {
   WireScript();
   WireConnectionCommands();
   WireInputCommands();
+  WirePanelCommands();
   WireSiblingCommands();
   connect(APNameList, &QComboBox::activated, this, [this] { APNameListChange(); });
 }
@@ -359,12 +370,18 @@ void TWombatForm::SetCommandEnabled(QAbstractButton* command, bool enabled) {
   command->setEnabled(enabled && FWiredCommands.contains(command));
 }
 
+// The items of the main menu and of the popup menu, and the invisible items
+// that exist for their shortcuts.
+QList<QAction*> TWombatForm::MenuCommands() const {
+  QList<QAction*> commands = actions();
+  for (QAction* menu : menuBar()->actions()) commands += menu->menu()->actions();
+  return commands;
+}
+
 // Every command without a handler is disabled, and so are the commands that
 // the design disables at start.
 void TWombatForm::DisableUnwiredCommands() {
-  QList<QAction*> commands = PopupMenu1->actions() + actions();
-  for (QAction* menu : menuBar()->actions()) commands += menu->menu()->actions();
-  for (QAction* command : commands)
+  for (QAction* command : MenuCommands())
     if (!command->isSeparator()) SetCommandEnabled(command, true);
   for (QWidget* panel : {static_cast<QWidget*>(AccessPanel), static_cast<QWidget*>(FunctionPanel)})
     for (QAbstractButton* command : panel->findChildren<QAbstractButton*>())

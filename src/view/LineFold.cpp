@@ -32,3 +32,16 @@ std::string_view WithoutDanglingLeadByte(std::string_view text) {
   }
   return text;
 }
+
+bool FoldsIntoNext(const TLightStrings& lines, int index) {
+  return index >= 0 && index + 1 < lines.Count() && EndsWithFoldMark(lines.View(index));
+}
+
+TFoldJoin JoinAcrossFolds(const TLightStrings& lines, int index) {
+  TFoldJoin join;
+  join.Own = WithoutFoldMark(lines.View(index));
+  join.Continuation = FoldsIntoNext(lines, index - 1);
+  if (join.Continuation) join.Before = WithoutFoldMark(lines.View(index - 1));
+  if (FoldsIntoNext(lines, index)) join.After = WithoutFoldMark(lines.View(index + 1));
+  return join;
+}

@@ -5,6 +5,8 @@
 
 #include <string_view>
 
+#include "text/LightStrings.h"
+
 // Ends a stored line that continues on the next stored line; never shown or copied.
 inline constexpr char FoldMark = '\x1F';
 
@@ -25,3 +27,17 @@ int FoldCut(std::string_view text, int width);
 
 // The text without a final lead byte whose trail byte has not arrived yet.
 std::string_view WithoutDanglingLeadByte(std::string_view text);
+
+// True when stored line `index` continues on the next stored line.
+bool FoldsIntoNext(const TLightStrings& lines, int index);
+
+// A stored line with the parts of its neighbours that folds join to it, as
+// drawing and word lookup both see it. Fold marks are never part of it.
+struct TFoldJoin {
+  std::string_view Before;    // the previous line's text when this line continues it
+  std::string_view Own;       // the line's own text
+  std::string_view After;     // the next line's text when this line continues on it
+  bool Continuation = false;  // the previous line folds into this one
+};
+
+TFoldJoin JoinAcrossFolds(const TLightStrings& lines, int index);

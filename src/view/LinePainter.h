@@ -45,7 +45,7 @@ struct TLineStyle {
 struct TLineText {
   std::string_view Own;     // the stored line without the fold mark
   std::string_view Before;  // the previous line's own text when this line continues it
-  std::string_view After;   // the whole next stored line when this line continues on it
+  std::string_view After;   // the next line's own text when this line continues on it
   bool HeadLine = false;    // at least 4 bytes and not a continuation
   QRgb BaseColor = 0xFF000000;
 };

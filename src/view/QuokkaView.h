@@ -96,7 +96,8 @@ class TQuokkaView : public QAbstractScrollArea {
   // The stored line, or empty outside 0 .. LineCount() - 1.
   virtual std::string Get(int Index) const;
   virtual int IndexOf(std::string_view S) const;
-  // Inserts one stored line unfolded before Index.
+  // Inserts one stored line unfolded before Index; a line inserted into or
+  // after the partial line goes before it, which stays last.
   virtual void Insert(int Index, std::string_view S);
   // Replace the content by a file's (UTF-8 path) or stream's lines; file
   // errors raise EInOutError after the view was cleared.
@@ -229,7 +230,7 @@ class TQuokkaView : public QAbstractScrollArea {
   void SetHalfScroll(bool Value) { FHalfScroll = Value; }
   bool AutoScroll() const { return FAutoScroll; }
   void SetAutoScroll(bool Value) { FAutoScroll = Value; }
-  // Line limit applied by ShowPartialLine; 0 or less: none.
+  // Line limit applied by ShowPartialLine and ApplyLineLimit; 0 or less: none.
   int MaxLineCount() const { return FMaxLineCount; }
   void SetMaxLineCount(int Value) { FMaxLineCount = Value; }
   int VSpace() const { return FVSpace; }
@@ -267,6 +268,10 @@ class TQuokkaView : public QAbstractScrollArea {
   void scrollContentsBy(int dx, int dy) override;
 
  private:
+  // The widest layout, in characters: the back buffer and the horizontal
+  // range never grow beyond it, whatever is stored unfolded.
+  static constexpr int WidestLayout = 1024;
+
   // Sets FUpdating for its lifetime and restores the previous value.
   class TUpdatingScope {
    public:
@@ -280,7 +285,7 @@ class TQuokkaView : public QAbstractScrollArea {
     bool FWas;
   };
 
-  // Ingestion
+  // Lines (QuokkaViewLines.cpp)
   int StoreLine(std::string Text);
   int StorePieces(TLineFolder Folder, size_t Offset = 0);
   void ReshowPartialLine(std::string_view Text);
@@ -293,44 +298,38 @@ class TQuokkaView : public QAbstractScrollArea {
   void WidenMaxChar(int First, int Last);
   void AppendLineEntries();
   void FinishLoading();
-  void ResetSelection();
   bool InPartialLine(int Index) const;
   void EndPartialLine();
-  // Brings the top and bottom lines and the caret back onto the lines.
-  void KeepPageOnTheLines();
   static TTextPoint LinesRemovedAbove(TTextPoint Point, int Removed);
   uint64_t NewSerial() { return FNextSerial++; }
+  void MotionTimerTick();
 
-  // Layout and scrolling
-  void UpdateMetrics();
-  void UpdateLayout();
-  void HandleSizeChange();
+  // Scrolling (QuokkaViewScrolling.cpp)
+  // Brings the top and bottom lines, the selection and the caret back onto
+  // the lines.
+  void KeepPageOnTheLines();
   void UpdateScrollRanges();
   void SetVScrollPos(int Value);
   void RequestScrollBarSync();
   void SyncScrollBars();
-  void ApplyBvStyle();
-  void PlaceCaptionStrip();
   void ApplyScrollBar();
-  void PlaceCaret(TTextPoint Point);
+  bool HasVerticalBar() const { return FScrollBar == ssVertical || FScrollBar == ssBoth; }
+  bool HasHorizontalBar() const { return FScrollBar == ssHorizontal || FScrollBar == ssBoth; }
+  void ConnectScrollBars();
+  void VerticalBarAction(int Action);
+  void HorizontalBarAction(int Action);
+  void VScrollMessage(TScrollCode Code, int Thumb, int Threshold);
+  void VScrollRequest(TScrollCode Code, int Thumb, int Threshold);
+  void HScrollRequest(TScrollCode Code, int Thumb, int Threshold);
+  void SetHScrollPos(int Value);
+  void Accelerate(int Threshold);
+  void ShowTopLineOnThumb();
+
+  // Input: selection, caret, mouse, keys and links (QuokkaViewInput.cpp)
+  void ConnectInput();
+  void ResetSelection();
   TTextPoint ClampSelectionEnd(TTextPoint Point) const;
-
-  // Drawing
-  void Restyle();
-  void PaintNow();
-  void BringPageUpToDate();
-  TRowKey RowKey(int Index) const;
-  void DrawLine(QPainter& Painter, int Top, int Index);
-  std::string_view DrawnPart(std::string_view Text) const;
-  bool IsContinuation(int Index) const;
-  bool IsContinued(int Index) const;
-  void NormalizeAccentWords();
-
-  // Animation
-  void MotionTimerTick();
-
-  // Selection, caret, scrolling and links (QuokkaViewSelection.cpp)
-  void ConnectInteraction();
+  void PlaceCaret(TTextPoint Point);
   int TextWidth(int Line, int Bytes) const;
   TTextPoint PointAt(int X, int Y, bool AnyByte) const;
   QRect CaretRect() const;
@@ -342,16 +341,20 @@ class TQuokkaView : public QAbstractScrollArea {
   void RepeatDrag();
   bool MoveCaretByKey(const QKeyEvent& Key);
   bool ScrollByKey(const QKeyEvent& Key);
-  bool HasVerticalBar() const { return FScrollBar == ssVertical || FScrollBar == ssBoth; }
-  bool HasHorizontalBar() const { return FScrollBar == ssHorizontal || FScrollBar == ssBoth; }
-  void VerticalBarAction(int Action);
-  void HorizontalBarAction(int Action);
-  void VScrollMessage(TScrollCode Code, int Thumb, int Threshold);
-  void VScrollRequest(TScrollCode Code, int Thumb, int Threshold);
-  void HScrollRequest(TScrollCode Code, int Thumb, int Threshold);
-  void SetHScrollPos(int Value);
-  void Accelerate(int Threshold);
-  void ShowTopLineOnThumb();
+
+  // The widget: layout and drawing (QuokkaView.cpp)
+  void UpdateMetrics();
+  void UpdateLayout();
+  void HandleSizeChange();
+  void ApplyBvStyle();
+  void PlaceCaptionStrip();
+  void Restyle();
+  void PaintNow();
+  void BringPageUpToDate();
+  TRowKey RowKey(int Index) const;
+  void DrawLine(QPainter& Painter, int Top, int Index);
+  std::string_view DrawnPart(std::string_view Text) const;
+  void NormalizeAccentWords();
 
   TBvStyle FBvStyle{bvClientLow};
   QString FCaption;
@@ -371,13 +374,9 @@ class TQuokkaView : public QAbstractScrollArea {
   // The scroll bars' ranges (0 .. maximum) and positions with their history;
   // the scroll bar widgets follow them when control returns to the event loop.
   int FVScrollMax = 1;
-  int FVScrollPos = 0;
-  int FVScrollPrev = 0;
-  int FVScrollPrev2 = 0;
+  TScrollHistory FVScroll;
   int FHScrollMax = 0;
-  int FHScrollPos = 0;
-  int FHScrollPrev = 0;
-  int FHScrollPrev2 = 0;
+  TScrollHistory FHScroll;
   TScrollAcceleration FAcceleration;
   QTimer FScrollBarSync;
   int FScrollSense = 1;

@@ -46,6 +46,26 @@ int ScrollTarget(TScrollCode code, int base, int step, int page, int thumb, int 
 // True when three positions in a row strictly rise or strictly fall.
 bool SteadyMovement(int older, int previous, int current);
 
+// A scroll position with the two before it, which tell whether scrolling
+// moves steadily in one direction.
+class TScrollHistory {
+ public:
+  int Pos() const { return FPos; }
+  // A different position shifts the older ones.
+  void Set(int value) {
+    if (value == FPos) return;
+    FPrev2 = FPrev;
+    FPrev = FPos;
+    FPos = value;
+  }
+  bool Steady() const { return SteadyMovement(FPrev2, FPrev, FPos); }
+
+ private:
+  int FPos = 0;
+  int FPrev = 0;
+  int FPrev2 = 0;
+};
+
 // Milliseconds of a monotonic clock, for the times of scroll requests.
 int64_t ScrollClockNow();
 

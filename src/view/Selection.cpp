@@ -32,10 +32,6 @@ bool IsTrailByte(std::string_view line, int column) {
   return ByteKinds(line)[static_cast<size_t>(column - 1)] == bkTrail;
 }
 
-bool FoldsIntoNext(const TLightStrings& lines, int line) {
-  return line + 1 < lines.Count() && EndsWithFoldMark(lines.View(line));
-}
-
 // A stored line with the lines that fold into it or that it folds into.
 // Column k of Line is byte Offset + k of Text (1-based). Fold marks are not
 // part of the text, so that they never become part of a word or link.
@@ -46,13 +42,11 @@ struct TJoinedLine {
 };
 
 TJoinedLine JoinedLine(const TLightStrings& lines, int line) {
-  TJoinedLine joined{std::string(WithoutFoldMark(lines.View(line))), line, 0};
-  if (FoldsIntoNext(lines, line)) joined.Text += WithoutFoldMark(lines.View(line + 1));
-  if (line > 0 && EndsWithFoldMark(lines.View(line - 1))) {
-    const std::string_view previous = WithoutFoldMark(lines.View(line - 1));
-    joined.Text.insert(0, previous);
+  const TFoldJoin join = JoinAcrossFolds(lines, line);
+  TJoinedLine joined{std::string(join.Before).append(join.Own).append(join.After), line, 0};
+  if (join.Continuation) {
     joined.Line = line - 1;
-    joined.Offset = static_cast<int>(previous.size());
+    joined.Offset = static_cast<int>(join.Before.size());
   }
   return joined;
 }

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "comm/MyComm.h"
+#include "comm/SerialDevice.h"
 #include "support/FakeModem.h"
 
 using namespace std::string_literals;
@@ -81,6 +82,7 @@ struct TDialCase {
   std::string owner;  // everything that reached OnReceiveData
   int dialState;
   int disconnects;
+  std::string failure = "";  // DialFailure at the end
 };
 
 void PrintTo(const TDialCase& c, std::ostream* out) {
@@ -104,6 +106,7 @@ TEST_P(DialSequence, RepliesDriveTheCommands) {
   EXPECT_EQ(dialer.DialState(), c.dialState);
   EXPECT_EQ(disconnects, c.disconnects);
   EXPECT_EQ(dialer.IsOpen(), c.disconnects == 0);
+  EXPECT_EQ(dialer.DialFailure(), c.failure);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -120,7 +123,7 @@ INSTANTIATE_TEST_SUITE_P(
                                {"\r\nCONNECT\0 9600\r\n"s, "", 1},
                                {"Welcome\r\n\r\nlogin: ", "", 1}},
                               "AT\rOK\rATZ\rOK\rATM0\rOK\rATDT" + kNumber +
-                                  "\r\rCONNECT 9600\rWelcome\r\rlogin: ",
+                                  "\rCONNECT 9600\rWelcome\r\rlogin: ",
                               0,
                               0},
                     TDialCase{"PulseEmptyInitListEchoOff",
@@ -130,7 +133,7 @@ INSTANTIATE_TEST_SUITE_P(
                                {"\r\nOK\r\n", "ATDP" + kNumber + "\r", 0},
                                {"\r\n", "", 0},  // a bare line end is no reply yet
                                {"CONNECT\r\n", "", 1}},
-                              "OK\rOK\r\rCONNECT\r",
+                              "OK\rOK\rCONNECT\r",
                               0,
                               0},
                     TDialCase{"ReplySplitOverTwoNotifications",
@@ -146,7 +149,7 @@ INSTANTIATE_TEST_SUITE_P(
                               {{"\r\nOK\r\n", "ATZ\r", 0},
                                {"\r\nOK\r\nRING\r\n", "ATDT" + kNumber + "\r", 0},
                                {"\r\nCONNECT\r\n", "", 1}},
-                              "OK\rOK\rRING\r\rCONNECT\r",
+                              "OK\rOK\rRING\rCONNECT\r",
                               0,
                               0},
                     TDialCase{"BusyEndsTheCallInsteadOfConnecting",
@@ -155,9 +158,41 @@ INSTANTIATE_TEST_SUITE_P(
                               {{"\r\nOK\r\n", "ATZ\r", 0},
                                {"\r\nOK\r\n", "ATDT" + kNumber + "\r", 0},
                                {"\r\nBUSY\r\n", "", 0}},
-                              "OK\rOK\r\rBUSY\r",
+                              "OK\rOK\rBUSY\r",
                               0,
-                              1}),
+                              1,
+                              "BUSY"},
+                    TDialCase{"DialEchoInTwoPiecesIsNoConnection",
+                              doTone,
+                              {},
+                              {{"\r\nOK\r\n", "ATZ\r", 0},
+                               {"\r\nOK\r\n", "ATDT" + kNumber + "\r", 0},
+                               {"AT", "", 0},
+                               {"DT" + kNumber + "\r", "", 0},
+                               {"\r\nNO CARRIER\r\n", "", 0}},
+                              "OK\rOK\rATDT" + kNumber + "\rNO CARRIER\r",
+                              0,
+                              1,
+                              "NO CARRIER"},
+                    TDialCase{"DialEchoJoinedWithErrorEndsTheCall",
+                              doTone,
+                              {},
+                              {{"\r\nOK\r\n", "ATZ\r", 0},
+                               {"\r\nOK\r\n", "ATDT" + kNumber + "\r", 0},
+                               {"ATDT" + kNumber + "\r\r\nERROR\r\n", "", 0}},
+                              "OK\rOK\rATDT" + kNumber + "\rERROR\r",
+                              0,
+                              1,
+                              "ERROR"},
+                    TDialCase{"TextAfterTheConnectLineIsTheHosts",
+                              doTone,
+                              {},
+                              {{"\r\nOK\r\n", "ATZ\r", 0},
+                               {"\r\nOK\r\n", "ATDT" + kNumber + "\r", 0},
+                               {"\r\nCONNECT 2400\r\nNO CARRIER? login: ", "", 1}},
+                              "OK\rOK\rCONNECT 2400\rNO CARRIER? login: ",
+                              0,
+                              0}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(DialerTest, WithoutANumberOnlyAMessageIsShown) {
@@ -178,6 +213,16 @@ TEST_F(DialerTest, APartialLineFromAnEarlierCallDoesNotSpoilTheNext) {
   Deliver("AT\r");  // the echo, seen as such
   EXPECT_EQ(Sent(""), "");
   EXPECT_EQ(dialer.DialState(), 2);
+}
+
+TEST_F(DialerTest, AModemLineWithoutCRIsCutAtTheBound) {
+  dialer.Dial();
+  Sent("AT\r");
+  Deliver(std::string(kModemLineLimit + 10, 'x'));
+  EXPECT_EQ(owner, std::string(kModemLineLimit, 'x') + "\r");
+  EXPECT_EQ(Sent("ATZ\r"), "ATZ\r");  // a line like any other reply
+  Deliver("\r\n");
+  EXPECT_EQ(owner, std::string(kModemLineLimit, 'x') + "\rxxxxxxxxxx\r");
 }
 
 TEST_F(DialerTest, AVanishedLineEndsTheCallAlsoBeforeDialling) {
@@ -299,5 +344,55 @@ TEST_P(ModemCall, AVanishedModemEndsTheCallOnce) {
 
 INSTANTIATE_TEST_SUITE_P(Echo, ModemCall, testing::Values(true, false),
                          [](const auto& info) { return info.param ? "On" : "Off"; });
+
+// The call is decided by the modem's result line, however the echo of the
+// dial command arrives.
+struct TDialResultCase {
+  const char* name;
+  TFakeModem::TDialEcho echo;
+  std::string result;
+  int connects;
+  std::string failure;
+};
+
+void PrintTo(const TDialResultCase& c, std::ostream* out) {
+  *out << c.name;
+}
+
+class DialResult : public testing::TestWithParam<TDialResultCase> {};
+
+TEST_P(DialResult, DecidesTheCall) {
+  const TDialResultCase& c = GetParam();
+  TFakeModem modem;
+  modem.SetDialEcho(c.echo);
+  modem.SetDialResult(c.result);
+  TMyComm dialer;
+  dialer.SetPortName(QString::fromStdString(modem.DevicePath()));
+  dialer.SetPhoneNumber(kNumber);
+  int connects = 0;
+  int disconnects = 0;
+  dialer.OnConnect = [&](QObject*) { ++connects; };
+  dialer.OnDisconnect = [&](QObject*) { ++disconnects; };
+  dialer.Dial();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return connects + disconnects > 0; }, 5000));
+  QTest::qWait(200);  // a later result would arrive now
+  EXPECT_EQ(connects, c.connects);
+  EXPECT_EQ(disconnects, 1 - c.connects);
+  EXPECT_EQ(dialer.DialFailure(), c.failure);
+  EXPECT_EQ(dialer.IsOpen(), c.connects == 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, DialResult,
+    testing::Values(
+        TDialResultCase{"SplitEchoThenNoCarrier", TFakeModem::TDialEcho::Split, "NO CARRIER", 0,
+                        "NO CARRIER"},
+        TDialResultCase{"SplitEchoThenConnect", TFakeModem::TDialEcho::Split, "CONNECT 2400", 1,
+                        ""},
+        TDialResultCase{"EchoJoinedWithError", TFakeModem::TDialEcho::WithResult, "ERROR", 0,
+                        "ERROR"},
+        TDialResultCase{"EchoJoinedWithBusy", TFakeModem::TDialEcho::WithResult, "BUSY", 0,
+                        "BUSY"}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace

@@ -192,7 +192,7 @@ TEST_F(TapiTermTest, ADirectPortThatCannotCarryDataIsReported) {
   ASSERT_TRUE(QFile(plainFile).open(QIODevice::WriteOnly));
   const std::pair<QString, QString> cases[] = {
       {Settings.Path() + "/no-such-port", "直接制御ができませんでした;"},
-      {plainFile, "回線が確立できませんでした;"},
+      {plainFile, "直接制御ができませんでした;"},
   };
   auto terminal = MakeTerminal();
   terminal->SetModemName("Modem");
@@ -204,6 +204,46 @@ TEST_F(TapiTermTest, ADirectPortThatCannotCarryDataIsReported) {
     EXPECT_EQ(Events, events) << device.toStdString();
     EXPECT_FALSE(terminal->PortAttached());
   }
+}
+
+// Port names map as the serial ports' do: "COMn" through the settings; a
+// number merely containing "COM" names no port, even when a file of that name
+// lies in the current folder.
+TEST_F(TapiTermTest, PortNamesMapAsTheSerialPortsDo) {
+  TPseudoTerminal port;
+  ListLines({{"Modem", "/dev/null"}});
+  QSettings("Zeb", "Wombat").setValue("Comm/COM5", QString::fromStdString(port.SlavePath()));
+  const QString previousFolder = QDir::currentPath();
+  ASSERT_TRUE(QDir::setCurrent(Settings.Path()));
+  ASSERT_TRUE(QFile("12COM3").open(QIODevice::WriteOnly));
+  auto terminal = MakeTerminal();
+  terminal->SetModemName("Modem");
+  terminal->SetPhoneNumber("12COM3");
+  terminal->MakeCall();
+  EXPECT_EQ(Events, "直接制御ができませんでした;");
+  EXPECT_FALSE(terminal->PortAttached());
+
+  Events.clear();
+  terminal->SetPhoneNumber("COM5");
+  terminal->MakeCall();
+  EXPECT_TRUE(terminal->PortAttached());
+  EXPECT_EQ(Events, "");
+  terminal->HangUp();
+  QDir::setCurrent(previousFolder);
+}
+
+// A modem that has gone since the list was made gives one reason, and no call.
+TEST_F(TapiTermTest, AModemThatHasGoneIsReportedOnce) {
+  auto modem = std::make_unique<TFakeModem>();
+  ListLines({{"Modem", QString::fromStdString(modem->DevicePath())}});
+  auto terminal = MakeTerminal();
+  terminal->SetModemName("Modem");
+  terminal->SetPhoneNumber("12345678");
+  ASSERT_NE(terminal->DeviceID(), -1);
+  modem.reset();
+  terminal->MakeCall();
+  QTest::qWait(100);
+  EXPECT_EQ(Events, "TAPIの初期化に失敗しました;");
 }
 
 class TapiCallTest : public TapiTermTest {

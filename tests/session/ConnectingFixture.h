@@ -16,7 +16,9 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSettings>
+#include <QSoundEffect>
 #include <QTimer>
+#include <QUrl>
 #include <memory>
 #include <string>
 #include <vector>
@@ -25,6 +27,7 @@
 #include "session/ProgramFolder.h"
 #include "session/WombatForm.h"
 #include "support/EventWait.h"
+#include "support/LoopbackPeer.h"
 #include "support/ScriptedUi.h"
 #include "support/TempHome.h"
 #include "text/QtCodec.h"
@@ -98,6 +101,20 @@ class ConnectingTest : public testing::Test {
     Press(input, Qt::Key_Return);
   }
 
+  // The host sends the lines, each ended by CR, then a partial line;
+  // the selected entry is connected to it first when no connection is up.
+  void SendFromHost(TLoopbackPeer& peer, const std::vector<std::string>& lines,
+                    const std::string& partial = "") {
+    if (!Connected()) {
+      Click("Connect1");
+      ASSERT_TRUE(peer.WaitForConnections(1));
+      ASSERT_TRUE(WaitUntil([&] { return Status() == "接続しました"; }, kWaitMs));
+    }
+    std::string block;
+    for (const std::string& line : lines) block += line + '\r';
+    peer.Send(block + partial);
+  }
+
   TQuokkaView* View(const char* name) { return Get<TQuokkaView>(name); }
   // The view's lines, a line folded over several stored lines joined again.
   static std::vector<std::string> Lines(const TQuokkaView* view) {
@@ -134,6 +151,20 @@ class ConnectingTest : public testing::Test {
     return ReadDataFile("Lo" + QDate::currentDate().toString("yyMMdd") + ".log");
   }
 
+  // Records every sound the window starts, by its file name, from now on.
+  // The player's source is emptied after each, so that the same sound played
+  // again is seen again.
+  void RecordSounds() {
+    sounds.clear();
+    auto* player = form->findChild<QSoundEffect*>();
+    ASSERT_NE(player, nullptr);
+    QObject::connect(player, &QSoundEffect::sourceChanged, player, [this, player] {
+      if (player->source().isEmpty()) return;
+      sounds << player->source().fileName();
+      player->setSource(QUrl());
+    });
+  }
+
   // Calls check every few milliseconds from now on, also while the window
   // pauses (a pause holds the outer event loops, so WaitUntil cannot look).
   void Probe(std::function<void()> check) {
@@ -146,4 +177,5 @@ class ConnectingTest : public testing::Test {
   TScriptedUi ui;
   std::unique_ptr<TWombatForm> form;
   QTimer probe;
+  QStringList sounds;
 };

@@ -61,9 +61,11 @@ TEST_F(ConnectionControlTest, AFailedAttemptReturnsToIdleAndShowsWhy) {
     SaveEntry("Closed", entry);
     SetSetting("AccessList/Default", "Closed");
     Start();
+    RecordSounds();
     Click("Connect1");
     ASSERT_TRUE(WaitForIdle()) << c.port;
     EXPECT_EQ(Status(), c.status);
+    EXPECT_TRUE(sounds.isEmpty()) << sounds.join(", ").toStdString();
     EXPECT_FALSE(Connected());
     EXPECT_FALSE(Enabled("CancelButton"));
     EXPECT_EQ(form->ConnectKind(), TWombatForm::kNoConnection);
@@ -102,6 +104,7 @@ TEST_F(ConnectionControlTest, AScriptWithoutTheIDConnectsWithAnEmptyID) {
 
 TEST_F(ConnectionControlTest, DisconnectingAndClosingAskFirstAndWriteOneCallRecord) {
   ConnectToPeer();
+  RecordSounds();
   ui.confirmAnswers = {false, false, true};
   Click("Disconnect1");
   EXPECT_TRUE(Connected());
@@ -117,6 +120,7 @@ TEST_F(ConnectionControlTest, DisconnectingAndClosingAskFirstAndWriteOneCallReco
   EXPECT_TRUE(peer.WaitForClientClosed());
   EXPECT_FALSE(form->LogMgr().IsOpen());
   EXPECT_EQ(form->windowTitle(), "Wombat");
+  EXPECT_EQ(sounds, QStringList{"Discon.wav"});
 
   const std::regex record("Peer {26}\\d{4}\\.\\d\\d\\.\\d\\d\\(\\w+\\) \\d\\d:\\d\\d:\\d\\d" +
                           Sjis("～") + "\\d\\d:\\d\\d:\\d\\d\r\n");

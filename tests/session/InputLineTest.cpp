@@ -1,5 +1,6 @@
 // The input line, its history, the function keys and the clipboard commands.
 #include <QCheckBox>
+#include <QTest>
 #include <QTimer>
 #include <QToolButton>
 
@@ -16,6 +17,12 @@ class InputLineTest : public ConnectingTest {
     file.write(text.data(), static_cast<qint64>(text.size()));
   }
   QComboBox* Input() { return Get<QComboBox>("InputEdit"); }
+  // The window is active and the input line has the focus, as at work.
+  void FocusInputLine() {
+    form->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
+    Input()->setFocus();
+  }
   QToolButton* Button(int number) {
     return Get<QToolButton>(QString("SpeedButton%1").arg(number).toLatin1().constData());
   }
@@ -45,6 +52,55 @@ TEST_F(InputLineTest, TheHistoryKeepsTheTwentyNewestLinesNewestFirst) {
   std::reverse(newestFirst.begin(), newestFirst.end());
   EXPECT_EQ(History(), newestFirst);
   EXPECT_EQ(Input()->currentText(), "");
+}
+
+// A history line that begins with the typed text is not filled in after it;
+// the history is reached with the arrow keys.
+TEST_F(InputLineTest, EnterSendsWhatWasTypedNotAHistoryLineBeginningWithIt) {
+  Start();
+  FocusInputLine();
+  Enter("ok, see you tomorrow");
+  QTest::keyClicks(Input(), "OK");
+  EXPECT_EQ(Input()->currentText(), "OK");
+  Press(Input(), Qt::Key_Return);
+  EXPECT_EQ(History(), QStringList({"OK", "ok, see you tomorrow"}));
+  QTest::keyClick(Input(), Qt::Key_Down);
+  QTest::keyClick(Input(), Qt::Key_Down);
+  EXPECT_EQ(Input()->currentText(), "ok, see you tomorrow");
+}
+
+// With the focus in the input line every menu shortcut reaches its command,
+// and the line keeps its text and selection; the key of a disabled command
+// does nothing there either. Other keys stay the line's.
+TEST_F(InputLineTest, EveryMenuShortcutReachesItsCommandFromTheInputLine) {
+  Start();
+  FocusInputLine();
+  Input()->setEditText("abc");
+  Input()->lineEdit()->setSelection(1, 1);
+  const auto lineUnchanged = [this] {
+    return Input()->currentText() == "abc" && Input()->lineEdit()->selectedText() == "b";
+  };
+  int commands = 0;
+  for (QAction* command : form->findChildren<QAction*>()) {
+    if (command->shortcut().isEmpty()) continue;
+    ++commands;
+    // Only the routing is tested here: the command's own work is left out.
+    QObject::disconnect(command, &QAction::triggered, nullptr, nullptr);
+    int triggered = 0;
+    QObject::connect(command, &QAction::triggered, [&triggered] { ++triggered; });
+    command->setEnabled(true);
+    QTest::keySequence(Input(), command->shortcut());
+    EXPECT_EQ(triggered, 1) << command->objectName().toStdString();
+    EXPECT_TRUE(lineUnchanged()) << command->objectName().toStdString();
+
+    command->setEnabled(false);
+    QTest::keySequence(Input(), command->shortcut());
+    EXPECT_EQ(triggered, 1) << command->objectName().toStdString();
+    EXPECT_TRUE(lineUnchanged()) << command->objectName().toStdString();
+  }
+  EXPECT_EQ(commands, 13);
+  QTest::keyClick(Input(), Qt::Key_X);
+  EXPECT_EQ(Input()->currentText(), "axc");
 }
 
 TEST_F(InputLineTest, AShortKeyFileIsPaddedAndSavedWithThirtySixTexts) {

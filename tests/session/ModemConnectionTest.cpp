@@ -148,6 +148,86 @@ TEST_F(ModemConnectionTest, SerialDialMethodAndSpeedFallBackAsStored) {
   }
 }
 
+// A dial that the modem refuses ends the attempt silently with the modem's
+// result in the status line, however the echo of the dial command arrives.
+TEST_F(ModemConnectionTest, ARefusedDialReturnsToIdleWithTheModemsResult) {
+  struct Case {
+    TFakeModem::TDialEcho echo;
+    const char* result;
+  };
+  const Case cases[] = {{TFakeModem::TDialEcho::Split, "NO CARRIER"},
+                        {TFakeModem::TDialEcho::WithResult, "ERROR"}};
+  for (const Case& c : cases) {
+    TFakeModem caseModem;
+    caseModem.SetDialEcho(c.echo);
+    caseModem.SetDialResult(c.result);
+    SetSetting("Comm/COM1", QString::fromStdString(caseModem.DevicePath()));
+    SaveModemEntry("123", "COM1");
+    form.reset();
+    Start();
+    RecordSounds();
+    Click("Connect1");
+    ASSERT_TRUE(WaitForIdle()) << c.result;
+    RunEventsFor(300);  // a wrong connect would arrive now
+    EXPECT_EQ(Status(), c.result);
+    EXPECT_FALSE(Connected()) << c.result;
+    EXPECT_EQ(form->ConnectKind(), TWombatForm::kNoConnection) << c.result;
+    EXPECT_EQ(form->windowTitle(), "Wombat") << c.result;
+    EXPECT_TRUE(sounds.isEmpty()) << sounds.join(", ").toStdString();
+    EXPECT_TRUE(ViewShows("TerminalView", c.result)) << c.result;
+  }
+  EXPECT_EQ(ReadDataFile("Phone.txt"), "");
+}
+
+// The user's hang-up ends the connection once: one disconnect sound.
+TEST_F(ModemConnectionTest, DisconnectingASerialModemEndsTheConnectionOnce) {
+  SetSetting("Comm/COM1", QString::fromStdString(modem.DevicePath()));
+  SaveModemEntry("123", "COM1");
+  Start();
+  RecordSounds();
+  Click("Connect1");
+  ASSERT_TRUE(WaitUntil([&] { return Status() == "接続しました"; }, kWaitMs));
+  Click("Disconnect1");
+  EXPECT_FALSE(Connected());
+  RunEventsFor(300);
+  EXPECT_EQ(sounds, QStringList({"Connect.wav", "Discon.wav"}));
+  EXPECT_TRUE(modem.WaitForHostReceived("ATZ\r"));
+  const std::string record = ReadDataFile("Phone.txt");
+  EXPECT_EQ(std::count(record.begin(), record.end(), '\n'), 1) << record;
+}
+
+// A telephony call that cannot start ends the attempt with its reason.
+TEST_F(ModemConnectionTest, ATelephonyCallThatCannotStartReturnsToIdleWithItsReason) {
+  ListTelephonyLine();
+  struct Case {
+    const char* countryCode;
+    bool modemGone;
+    QString reason;
+  };
+  const Case cases[] = {{"x", false, "接続できませんでした"},
+                        {"81", true, "TAPIの初期化に失敗しました"}};
+  for (const Case& c : cases) {
+    SaveModemEntry("1234-5678", "FakeLine", "3");
+    TAccessPoint accessPoint;
+    accessPoint.SetFolder(FromQString(home.DataFolder()));
+    TAPData entry;
+    ASSERT_TRUE(accessPoint.Load("Modem", entry));
+    entry.CountryCode = c.countryCode;
+    ASSERT_TRUE(accessPoint.Save("Modem", entry));
+    form.reset();
+    Start();
+    RecordSounds();
+    if (c.modemGone) modem.Vanish();
+    Click("Connect1");
+    EXPECT_EQ(Status(), c.reason);
+    EXPECT_FALSE(Connected());
+    EXPECT_EQ(form->ConnectKind(), TWombatForm::kNoConnection);
+    EXPECT_EQ(form->windowTitle(), "Wombat");
+    EXPECT_TRUE(sounds.isEmpty());
+    EXPECT_TRUE(ui.messages.isEmpty()) << ui.messages.join("; ").toStdString();
+  }
+}
+
 TEST_F(ModemConnectionTest, AWrongPortOrModemNameIsShownAndNothingStarts) {
   struct Case {
     const char* port;
@@ -207,7 +287,8 @@ TEST_F(ModemConnectionTest, ABusyTelephonyLineEndsTheAttemptWithoutACallRecord) 
   Click("Connect1");
   EXPECT_TRUE(Connected());
   ASSERT_TRUE(WaitForIdle());
-  EXPECT_EQ(Status(), "");
+  RunEventsFor(100);
+  EXPECT_EQ(Status(), "回線がビジーです");
   EXPECT_FALSE(Enabled("CancelButton"));
   EXPECT_EQ(form->ConnectKind(), TWombatForm::kNoConnection);
   EXPECT_EQ(ReadDataFile("Phone.txt"), "");

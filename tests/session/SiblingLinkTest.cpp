@@ -27,8 +27,8 @@ struct TLinkRun {
 class SiblingLinkTest : public ConnectingTest {
  protected:
   void TearDown() override {
-    if (follower) {
-      kill(static_cast<pid_t>(follower->processId()), SIGCONT);
+    if (follower && follower->state() != QProcess::NotRunning) {
+      SignalFollower(SIGCONT);
       follower->kill();
       follower->waitForFinished(kProcessWaitMs);
     }
@@ -65,7 +65,12 @@ class SiblingLinkTest : public ConnectingTest {
     follower = StartProgram("wombat-link", QStringList{"follow"} + options);
     ASSERT_TRUE(WaitUntil([&] { return Server().Linked(); }, kProcessWaitMs));
   }
-  void SignalFollower(int number) { kill(static_cast<pid_t>(follower->processId()), number); }
+  // Never pid 0, which would signal the whole process group.
+  void SignalFollower(int number) {
+    const qint64 pid = follower->processId();
+    ASSERT_GT(pid, 0);
+    kill(static_cast<pid_t>(pid), number);
+  }
   QStringList FollowedLines() {
     followed += QString::fromUtf8(follower->readAllStandardOutput());
     QStringList lines = followed.split('\n');
@@ -308,6 +313,7 @@ TEST_F(SiblingLinkTest, SigtermAndSighupEndTheProgramThroughItsNormalPath) {
     ASSERT_TRUE(WaitForFollowed(1)) << number;
     talk.stop();
 
+    ASSERT_GT(wombat->processId(), 0);
     kill(static_cast<pid_t>(wombat->processId()), number);
     ASSERT_TRUE(WaitForEnd(*wombat)) << number;
     EXPECT_EQ(wombat->exitStatus(), QProcess::NormalExit);

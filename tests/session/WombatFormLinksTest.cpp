@@ -35,14 +35,7 @@ class WombatFormLinksTest : public ConnectingTest {
 
   // The host sends the lines, each ended by CR, then a partial line.
   void Receive(const std::vector<std::string>& lines, const std::string& partial = "") {
-    if (!Connected()) {
-      Click("Connect1");
-      ASSERT_TRUE(peer.WaitForConnections(1));
-      ASSERT_TRUE(WaitUntil([&] { return Status() == "接続しました"; }, kWaitMs));
-    }
-    std::string block;
-    for (const std::string& line : lines) block += line + '\r';
-    peer.Send(block + partial);
+    SendFromHost(peer, lines, partial);
     const std::string last = partial.empty() ? lines.back() : partial;
     ASSERT_TRUE(WaitUntil([&] { return terminal->Get(terminal->LineCount() - 1) == last; }));
   }

@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScreen>
 #include <QSettings>
 #include <QTimer>
 #include <functional>
@@ -70,14 +71,24 @@ class WombatFormTest : public testing::Test {
   std::unique_ptr<TWombatForm> form;
 };
 
-TEST_F(WombatFormTest, FirstStartCreatesTheDefaultEntriesAndUsesTheDefaultBounds) {
+TEST_F(WombatFormTest, FirstStartCreatesTheDefaultEntriesAndOpensAtTheNaturalSize) {
   Start();
   EXPECT_EQ(form->EntryNames(), QStringList({"NIFTY(Road2)", "NIFTY(Road5)", "NIFTY(Road7)",
                                              "NIFTY(Telnet)", "Temp", "Tern(Telnet)"}));
   EXPECT_EQ(form->SelectedEntry(), "NIFTY(Road2)");
   EXPECT_EQ(form->CurrentEntry().Script, Sjis("**@P'[*]C NIF'[>]SVC'[>]$I'[>]$P'; ⇒Road2"));
-  EXPECT_EQ(form->pos(), QPoint(200, 200));
-  EXPECT_EQ(form->size(), QSize(200, 200));
+  // Centred at the layout's natural size, at least the design size, with
+  // every button of the access panel inside the window.
+  EXPECT_EQ(form->size(), form->sizeHint().expandedTo(QSize(530, 551)));
+  const QPoint offCentre =
+      QRect(form->pos(), form->size()).center() - form->screen()->availableGeometry().center();
+  EXPECT_LE(offCentre.manhattanLength(), 2);
+  form->show();
+  for (const char* button : {"Connect1", "Disconnect1", "CancelButton", "Edit1"}) {
+    const auto* control = Get<QPushButton>(button);
+    EXPECT_TRUE(form->rect().contains(QRect(control->mapTo(form.get(), QPoint()), control->size())))
+        << button;
+  }
   EXPECT_TRUE(ui.messages.isEmpty());
   EXPECT_EQ(Stored("Directory/ExeName"), QCoreApplication::applicationFilePath());
 
@@ -100,9 +111,10 @@ TEST_F(WombatFormTest, CommandsWithoutAHandlerStayDisabled) {
   Start();
   for (const char* command :
        {"Add2", "Edit2", "Delete2", "Edit1", "KS1", "KL1", "Logging", "Help1", "Version2", "Exit1",
-        "Connect2", "K2", "KB1", "KF1", "ChangeTimeOut", "Paste1", "ScrollUp1", "SpeedButton1"})
+        "Connect2", "K2", "KB1", "KF1", "ChangeTimeOut", "Paste1", "ScrollUp1", "SpeedButton1",
+        "A1", "A2"})
     EXPECT_TRUE(Enabled(command)) << command;
-  for (const char* command : {"Disconnect2", "ExecQuokka", "A1", "Disconnect1", "CancelButton"})
+  for (const char* command : {"Disconnect2", "ExecQuokka", "Disconnect1", "CancelButton"})
     EXPECT_FALSE(Enabled(command)) << command;
   EXPECT_EQ(Get<QAction>("A1")->shortcut(), QKeySequence(Qt::ALT | Qt::Key_Return));
   EXPECT_EQ(Get<QAction>("Delete2")->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_R));

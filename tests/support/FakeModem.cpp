@@ -113,6 +113,11 @@ void TFakeModem::SetEcho(bool on) {
   FProfileEcho = FEcho = on;
 }
 
+void TFakeModem::SetDialEcho(TDialEcho mode) {
+  std::lock_guard lock(FMutex);
+  FDialEcho = mode;
+}
+
 void TFakeModem::SetDialResult(std::string result) {
   std::lock_guard lock(FMutex);
   FDialResult = std::move(result);
@@ -196,8 +201,10 @@ bool TFakeModem::Stopping() const {
 int TFakeModem::PollTimeoutMs() const {
   std::lock_guard lock(FMutex);
   if (!FDialPending) return -1;
+  const TClock::time_point due =
+      FHeldEcho.empty() || FDialEcho != TDialEcho::Split ? FDialDue : FHeldEchoDue;
   const auto left =
-      std::chrono::duration_cast<std::chrono::milliseconds>(FDialDue - TClock::now()).count();
+      std::chrono::duration_cast<std::chrono::milliseconds>(due - TClock::now()).count();
   return static_cast<int>(std::max<long long>(left, 0));
 }
 
@@ -223,6 +230,8 @@ void TFakeModem::Run() {
     }
     {
       std::lock_guard lock(FMutex);
+      if (FDialEcho == TDialEcho::Split && !FHeldEcho.empty() && TClock::now() >= FHeldEchoDue)
+        FOutput += std::exchange(FHeldEcho, {});
       if (FDialPending && TClock::now() >= FDialDue) FinishDial();
     }
     FlushOutput();
@@ -250,14 +259,40 @@ void TFakeModem::ReceiveFromLine(std::string_view bytes) {
 }
 
 void TFakeModem::CommandByte(char byte) {
-  if (FEcho) FOutput += byte;
+  if (FEcho) EchoCommandByte(byte);
   if (byte == '\n') return;
   if (byte != '\r') {
     FLineBuffer += byte;
     return;
   }
   const std::string line = std::exchange(FLineBuffer, {});
+  if (FEcho) EchoDialCommand(line);
   if (!line.empty()) Command(line);
+}
+
+// Unless the dial command's echo is to come apart, it goes out as typed.
+void TFakeModem::EchoCommandByte(char byte) {
+  if (FDialEcho == TDialEcho::AsTyped)
+    FOutput += byte;
+  else
+    FLineEcho += byte;
+}
+
+// At the end of a command line: the echo of a dial command is split or held
+// for the result; any other line's echo goes out whole.
+void TFakeModem::EchoDialCommand(const std::string& line) {
+  std::string echo = std::exchange(FLineEcho, {});
+  if (FDialEcho == TDialEcho::AsTyped) return;
+  if (!Upper(line).starts_with("ATD")) {
+    FOutput += echo;
+    return;
+  }
+  if (FDialEcho == TDialEcho::Split) {
+    FOutput += echo.substr(0, 2);
+    echo.erase(0, 2);
+  }
+  FHeldEcho = std::move(echo);
+  FHeldEchoDue = TClock::now() + kDialTime / 2;
 }
 
 void TFakeModem::Command(const std::string& line) {
@@ -280,6 +315,7 @@ void TFakeModem::Command(const std::string& line) {
 
 void TFakeModem::FinishDial() {
   FDialPending = false;
+  FOutput += std::exchange(FHeldEcho, {});
   Reply(FDialResult);
   if (!FDialResult.starts_with("CONNECT")) return;
   FConnected = true;

@@ -52,6 +52,11 @@ class TPseudoTerminal {
 // data phase returns to command mode.
 class TFakeModem {
  public:
+  // How the echo of the dial command reaches the line: as it is typed; in two
+  // pieces, "AT" and a little later the rest (as a UART FIFO often delivers
+  // it); or held back and sent in one piece with the dial result.
+  enum class TDialEcho { AsTyped, Split, WithResult };
+
   TFakeModem();
   ~TFakeModem();
   TFakeModem(const TFakeModem&) = delete;
@@ -61,6 +66,7 @@ class TFakeModem {
 
   // Settings; make them before the code under test starts talking.
   void SetEcho(bool on);                    // default on
+  void SetDialEcho(TDialEcho mode);         // default AsTyped
   void SetDialResult(std::string result);   // default "CONNECT 115200"
   void SetLoginPrompt(std::string prompt);  // default "login: "
   void SetHostEcho(bool on);                // default on
@@ -97,6 +103,8 @@ class TFakeModem {
   void CommandByte(char byte);
   void Command(const std::string& line);
   void HostBytes(std::string_view bytes);
+  void EchoCommandByte(char byte);
+  void EchoDialCommand(const std::string& line);
   void FinishDial();
   void Reply(std::string_view text);
 
@@ -119,6 +127,10 @@ class TFakeModem {
   std::string FOutput;
   std::vector<std::string> FCommands;
   std::string FHostReceived;
+  TDialEcho FDialEcho = TDialEcho::AsTyped;
+  std::string FLineEcho;  // the echo of the command line, held until its CR
+  std::string FHeldEcho;  // the rest of the dial command's echo, sent later
+  TClock::time_point FHeldEchoDue;
   bool FDialPending = false;
   TClock::time_point FDialDue;
 };

@@ -15,18 +15,22 @@ class TScriptedUi final : public TPlatformUi {
   QStringList messages;
   QStringList questions;
   QStringList openedUrls;
-  std::deque<bool> confirmAnswers;          // empty: answers Yes
+  QStringList inputCaptions;
+  std::deque<bool> confirmAnswers;            // empty: answers Yes
   std::deque<std::optional<QString>> inputs;  // nullopt: Cancel; empty: Cancel
-  std::deque<QString> fileNames;            // empty: Cancel
-  std::deque<std::optional<QColor>> colors;
-  std::deque<std::optional<QFont>> fonts;
+  std::deque<QString> fileNames;              // empty: Cancel
+  std::deque<std::optional<QColor>> colors;   // empty: Cancel
+  std::deque<std::optional<QFont>> fonts;     // empty: Cancel
+  QList<QColor> offeredColors;                // what each chooser started with
+  QList<QFont> offeredFonts;
 
   void ShowMessage(const QString& text) override { messages << text; }
   bool Confirm(const QString& text) override {
     questions << text;
     return Take(confirmAnswers, true);
   }
-  bool InputQuery(const QString&, const QString& prompt, QString& value) override {
+  bool InputQuery(const QString& caption, const QString& prompt, QString& value) override {
+    inputCaptions << caption;
     questions << prompt;
     if (inputs.empty()) return false;
     const bool answered = inputs.front().has_value();
@@ -37,10 +41,12 @@ class TScriptedUi final : public TPlatformUi {
   QString OpenFileName(const QString&, const QString&, const QString&) override {
     return Take(fileNames, QString());
   }
-  std::optional<QColor> ChooseColor(const QColor&) override {
+  std::optional<QColor> ChooseColor(const QColor& initial) override {
+    offeredColors << initial;
     return Take(colors, std::optional<QColor>());
   }
-  std::optional<QFont> ChooseFont(const QFont&) override {
+  std::optional<QFont> ChooseFont(const QFont& initial) override {
+    offeredFonts << initial;
     return Take(fonts, std::optional<QFont>());
   }
   bool OpenUrl(const QString& url) override {

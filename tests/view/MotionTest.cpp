@@ -4,7 +4,11 @@
 #include <QApplication>
 #include <QElapsedTimer>
 
+#include <algorithm>
+
 #include "ViewFixture.h"
+#include "view/LineFold.h"
+#include "view/LineFolder.h"
 #include "view/Motion.h"
 
 namespace {
@@ -130,4 +134,74 @@ TEST_F(ViewTest, SectionCutByTheFoldStaysAtItsFirstFrame) {
   clock.start();
   while (clock.elapsed() < 100) QApplication::processEvents();
   EXPECT_EQ(Lines(), stored);
+}
+
+namespace {
+
+// The plain way of storing a line, piece by piece: search the rest for a
+// section and rewrite it, then cut a piece off the front. Quadratic, but
+// plainly right; the folder must give the same pieces.
+std::vector<TStoredPiece> FoldPieceByPiece(std::string rest, int width) {
+  std::vector<TStoredPiece> pieces;
+  do {
+    TStoredPiece piece;
+    const size_t open = rest.find('\x01');
+    const size_t close = open == std::string::npos ? open : rest.find('\x01', open + 1);
+    if (close != std::string::npos) {
+      const size_t held = static_cast<size_t>(std::count_if(
+          rest.begin(), rest.begin() + static_cast<ptrdiff_t>(open), IsMotionCommand));
+      piece.Motion = ParseSection(std::string_view(rest).substr(open, close - open + 1), held);
+      piece.Motion.Start = static_cast<int>(open) + 1;
+      rest = rest.substr(0, open) + PaddedFrame(piece.Motion) + rest.substr(close + 1);
+    }
+    size_t cut = rest.size();
+    if (rest.size() >= static_cast<size_t>(width))
+      cut = std::min(cut, static_cast<size_t>(FoldCut(rest, width)));
+    if (!piece.Motion.Empty() &&
+        static_cast<size_t>(piece.Motion.Start - 1 + piece.Motion.Width) > cut)
+      piece.Motion = {};
+    piece.Text = rest.substr(0, cut) + (cut < rest.size() ? "\x1F" : "");
+    rest.erase(0, cut);
+    pieces.push_back(std::move(piece));
+  } while (!rest.empty());
+  return pieces;
+}
+
+}  // namespace
+
+TEST(LineFolder, GivesThePiecesOfThePlainWay) {
+  const std::vector<std::string> alphabet = {"a", "b", " ", "\x82\xa0", "\x82", "\x01", "\x02",
+                                             "\x03", "\x04", "\x05", "\x07"};
+  uint32_t seed = 1;
+  auto next = [&seed](uint32_t range) {
+    seed = seed * 1103515245u + 12345u;
+    return (seed >> 16) % range;
+  };
+  for (int round = 0; round < 3000; ++round) {
+    std::string line;
+    const uint32_t length = next(120);
+    for (uint32_t i = 0; i < length; ++i)
+      line += alphabet[next(static_cast<uint32_t>(alphabet.size()))];
+    const int width = 1 + static_cast<int>(next(20));
+    const std::vector<TStoredPiece> expected = FoldPieceByPiece(line, width);
+    TLineFolder folder(line, width, true);
+    for (size_t i = 0; i < expected.size(); ++i) {
+      ASSERT_FALSE(folder.Done()) << round;
+      const TStoredPiece piece = folder.Next();
+      ASSERT_EQ(piece.Text, expected[i].Text) << round << " piece " << i;
+      ASSERT_EQ(piece.Motion.Frames, expected[i].Motion.Frames) << round << " piece " << i;
+      ASSERT_EQ(piece.Motion.Start, expected[i].Motion.Start) << round << " piece " << i;
+      ASSERT_EQ(piece.Motion.Width, expected[i].Motion.Width) << round << " piece " << i;
+    }
+    EXPECT_TRUE(folder.Done()) << round;
+  }
+}
+
+TEST(ParseMotion, ASectionRepeatingALongFrameKeepsItsMemoryBounded) {
+  std::string text = "\x01" + std::string(100000, 'x') + std::string(100000, '\x02') + "\x01";
+  const TMotion motion = ParseMotion(text);
+  EXPECT_EQ(text, std::string(100000, 'x'));
+  size_t kept = 0;
+  for (const std::string& frame : motion.Frames) kept += frame.size();
+  EXPECT_LE(kept, 200000u);
 }

@@ -1,15 +1,13 @@
-// TQuokkaView: the caret, selecting with the mouse and the keyboard,
-// copying, the scroll bars, scroll keys and wheel with their acceleration,
-// and the links that a double-click opens.
+// TQuokkaView: input. The selection and the caret, points under the
+// pointer, selecting with the mouse and the keyboard, copying, and the links
+// that a double-click opens.
 #include <QApplication>
 #include <QClipboard>
 #include <QKeyEvent>
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPainter>
-#include <QScrollBar>
 #include <QStyle>
-#include <QWheelEvent>
 #include <algorithm>
 
 #include "text/QtCodec.h"
@@ -19,8 +17,7 @@
 
 namespace {
 
-// Thresholds of the acceleration: scroll bar messages, keys and dragging.
-constexpr int BarThresholdMs = 300;
+// Thresholds of the acceleration for scroll keys and dragging.
 constexpr int KeyThresholdMs = 200;
 constexpr int DragThresholdMs = 200;
 
@@ -28,36 +25,11 @@ constexpr int DragThresholdMs = 200;
 // step per repetition, this far apart.
 constexpr int DragRepeatMs = 30;
 
-std::optional<TScrollCode> CodeOfAction(int action) {
-  switch (action) {
-    case QAbstractSlider::SliderSingleStepSub:
-      return scLineUp;
-    case QAbstractSlider::SliderSingleStepAdd:
-      return scLineDown;
-    case QAbstractSlider::SliderPageStepSub:
-      return scPageUp;
-    case QAbstractSlider::SliderPageStepAdd:
-      return scPageDown;
-    case QAbstractSlider::SliderToMinimum:
-      return scTop;
-    case QAbstractSlider::SliderToMaximum:
-      return scBottom;
-    case QAbstractSlider::SliderMove:
-      return scThumbTrack;
-    default:
-      return std::nullopt;
-  }
-}
-
 }  // namespace
 
-void TQuokkaView::ConnectInteraction() {
+void TQuokkaView::ConnectInput() {
   // The view opens its menu itself on a right button press.
   setContextMenuPolicy(Qt::PreventContextMenu);
-  connect(verticalScrollBar(), &QAbstractSlider::actionTriggered, this,
-          [this](int action) { VerticalBarAction(action); });
-  connect(horizontalScrollBar(), &QAbstractSlider::actionTriggered, this,
-          [this](int action) { HorizontalBarAction(action); });
   FDragTimer.setSingleShot(true);
   FDragTimer.setInterval(DragRepeatMs);
   connect(&FDragTimer, &QTimer::timeout, this, [this] { RepeatDrag(); });
@@ -71,9 +43,6 @@ QMenu* TQuokkaView::PopupMenu() const {
 void TQuokkaView::SetPopupMenu(QMenu* Menu) {
   FPopupMenu = Menu;
 }
-
-// ---------------------------------------------------------------------------
-// Points and pixels
 
 // Width in pixels of the first Bytes bytes of a stored line; the fold mark
 // takes no room.
@@ -98,7 +67,7 @@ TTextPoint TQuokkaView::PointAt(int X, int Y, bool AnyByte) const {
   if (LineCount() == 0) return {};
   const bool above = Y < 0;
   Y = std::clamp(Y, 0, FBackBuffer.Height());
-  const int x = std::max(std::min(X + FCharWidth * FHScrollPos, FBackBuffer.Width()), 0);
+  const int x = std::max(std::min(X + FCharWidth * FHScroll.Pos(), FBackBuffer.Width()), 0);
   int line = Y / FLineHeight + FTopLine;
   const bool below = line > LineCount() - 1;
   line = std::min(line, LineCount() - 1);
@@ -120,42 +89,53 @@ TTextPoint TQuokkaView::PointAt(int X, int Y, bool AnyByte) const {
   return {column, line};
 }
 
-bool TQuokkaView::ScrollIntoView(TTextPoint Point) {
-  Point = ClampToText(FLines, Point);
-  bool scrolled = false;
-  {
-    TUpdatingScope updating(*this);
-    const int left = FCharWidth * FHScrollPos;
-    const int width = viewport()->width();
-    const int h = TextWidth(Point.Line, std::max(Point.Column, 1) - 1);
-    if (Point.Line < FTopLine) {
-      SetTopLine(Point.Line);
-      scrolled = true;
-    }
-    if (Point.Line > FBottomLine) {
-      SetBottomLine(Point.Line);
-      scrolled = true;
-    }
-    if (h < left) {
-      SetHScrollPos(h / FCharWidth);
-      scrolled = true;
-    }
-    if (left + width < h) {
-      SetHScrollPos((h - width) / FCharWidth);
-      scrolled = true;
-    }
-  }
-  if (scrolled) RefreshView();
-  return scrolled;
+void TQuokkaView::ResetSelection() {
+  FSelStart = {};
+  FSelEnd = FSelStart;
+  PlaceCaret(FSelEnd);
 }
 
-// ---------------------------------------------------------------------------
-// The caret: a thin inverted bar at SelEnd, shown while the view has the
-// focus and Caret is true, blinking at the desktop's rate.
+TTextPoint TQuokkaView::ClampSelectionEnd(TTextPoint Point) const {
+  Point.Line = std::min(Point.Line, LineCount() - 1);
+  if (Point.Line < 0) return {};
+  const std::string_view line = FLines.View(Point.Line);
+  const int length = static_cast<int>(line.size());
+  if (!line.empty() && Point.Column > length + 1 && Point.Line + 1 < LineCount() &&
+      EndsWithFoldMark(line)) {
+    Point.Column -= length - 1;
+    ++Point.Line;
+  }
+  return ClampToText(FLines, Point);
+}
+
+void TQuokkaView::SetSelStart(TTextPoint Value) {
+  FSelStart = ClampSelectionEnd(Value);
+}
+
+void TQuokkaView::SetSelEnd(TTextPoint Value) {
+  FSelEnd = ClampSelectionEnd(Value);
+  PlaceCaret(FSelEnd);
+}
+
+void TQuokkaView::PlaceCaret(TTextPoint Point) {
+  const int line = std::min(Point.Line, LineCount() - 1);
+  if (line < 0) {
+    FCaretPos = {};
+    return;
+  }
+  const int length = static_cast<int>(FLines.View(line).size());
+  FCaretPos = {std::clamp(Point.Column, 0, length + 1), line};
+  CaretMoved();
+}
+
+void TQuokkaView::SetCaret(bool Value) {
+  FCaret = Value;
+  viewport()->update();
+}
 
 QRect TQuokkaView::CaretRect() const {
   const int x =
-      TextWidth(FCaretPos.Line, std::max(FCaretPos.Column, 1) - 1) - FCharWidth * FHScrollPos;
+      TextWidth(FCaretPos.Line, std::max(FCaretPos.Column, 1) - 1) - FCharWidth * FHScroll.Pos();
   const int y = (FCaretPos.Line - FTopLine) * FLineHeight;
   return QRect(x, y, style()->pixelMetric(QStyle::PM_TextCursorWidth), FLineHeight);
 }
@@ -192,9 +172,6 @@ void TQuokkaView::focusOutEvent(QFocusEvent* e) {
   FCaretTimer.stop();
   viewport()->update();
 }
-
-// ---------------------------------------------------------------------------
-// Mouse
 
 void TQuokkaView::mousePressEvent(QMouseEvent* e) {
   const QPoint at = e->position().toPoint();
@@ -234,6 +211,12 @@ void TQuokkaView::mouseReleaseEvent(QMouseEvent* e) {
   setFocus(Qt::MouseFocusReason);
 }
 
+void TQuokkaView::mouseMoveEvent(QMouseEvent* e) {
+  const QPoint point = e->position().toPoint();
+  if (FExtending) DragTo(point);
+  if (OnMouseMove) OnMouseMove(*this, e->modifiers(), point.x(), point.y());
+}
+
 void TQuokkaView::DragTo(QPoint Point) {
   FDragPoint = Point;
   if (DragStep()) FDragTimer.start();
@@ -247,22 +230,19 @@ void TQuokkaView::RepeatDrag() {
 // selection to it; true when it scrolled.
 bool TQuokkaView::DragStep() {
   const int top = FTopLine;
-  const int left = FHScrollPos;
+  const int left = FHScroll.Pos();
   if (FDragPoint.y() < 0) SetTopLine(FTopLine - 1);
   if (FDragPoint.y() > viewport()->height() && FBottomLine < LineCount() - 1)
     SetTopLine(FTopLine + 1);
   if (FDragPoint.x() < 0) HScrollRequest(scLineUp, 0, DragThresholdMs);
   if (FDragPoint.x() > viewport()->width()) HScrollRequest(scLineDown, 0, DragThresholdMs);
-  const bool scrolled = FTopLine != top || FHScrollPos != left;
+  const bool scrolled = FTopLine != top || FHScroll.Pos() != left;
   const TTextPoint point = PointToTextPos(FDragPoint.x(), FDragPoint.y());
   if (point.Column == 0) return false;
   SetSelEnd(point);
   RefreshView();
   return scrolled;
 }
-
-// ---------------------------------------------------------------------------
-// Keys
 
 void TQuokkaView::keyPressEvent(QKeyEvent* e) {
   if (MoveCaretByKey(*e) || ScrollByKey(*e))
@@ -303,92 +283,6 @@ bool TQuokkaView::ScrollByKey(const QKeyEvent& Key) {
   }
   return matched;
 }
-
-// ---------------------------------------------------------------------------
-// Scroll bars, wheel and scroll requests
-
-// The bars report what the user did; the view decides where it goes, and
-// the bars show that at once.
-// The wheel scrolls like the vertical bar, from where the bar stands: the
-// bar is brought up to date first.
-void TQuokkaView::wheelEvent(QWheelEvent* e) {
-  SyncScrollBars();
-  QAbstractScrollArea::wheelEvent(e);
-}
-
-void TQuokkaView::VerticalBarAction(int Action) {
-  if (const auto code = CodeOfAction(Action))
-    VScrollMessage(*code, verticalScrollBar()->sliderPosition(), BarThresholdMs);
-  SyncScrollBars();
-}
-
-void TQuokkaView::HorizontalBarAction(int Action) {
-  if (const auto code = CodeOfAction(Action))
-    HScrollRequest(*code, horizontalScrollBar()->sliderPosition(), BarThresholdMs);
-  SyncScrollBars();
-}
-
-void TQuokkaView::VScrollMessage(TScrollCode Code, int Thumb, int Threshold) {
-  if (!HasVerticalBar()) return;
-  const int room = LineCount() - FPageLines;
-  if (room <= 0) {
-    SetTopLine(0);
-    return;
-  }
-  VScrollRequest(Code, Thumb, Threshold);
-  const int top = qRound(static_cast<double>(FVScrollPos) / FVScrollMax * room);
-  if (top != FTopLine) SetTopLine(top);
-}
-
-void TQuokkaView::VScrollRequest(TScrollCode Code, int Thumb, int Threshold) {
-  int page = FPageLines - 1;
-  if (FHalfScroll) page /= 2;
-  Accelerate(Threshold);
-  const int target =
-      ScrollTarget(Code, FTopLine, FAcceleration.Step(), std::max(page, 1), Thumb, FVScrollMax);
-  if (target != FVScrollPos) SetVScrollPos(target);
-}
-
-void TQuokkaView::HScrollRequest(TScrollCode Code, int Thumb, int Threshold) {
-  if (!HasHorizontalBar()) return;
-  const int page = std::max(viewport()->width() / FCharWidth, 1);
-  Accelerate(Threshold);
-  const int target =
-      ScrollTarget(Code, FHScrollPos, FAcceleration.Step(), page, Thumb, FHScrollMax);
-  if (target != FHScrollPos) SetHScrollPos(target);
-}
-
-void TQuokkaView::SetHScrollPos(int Value) {
-  Value = std::clamp(Value, 0, std::max(FMaxChar - 1, 0));
-  if (Value != FHScrollPos) {
-    FHScrollPrev2 = FHScrollPrev;
-    FHScrollPrev = FHScrollPos;
-    FHScrollPos = Value;
-  }
-  RequestScrollBarSync();
-  PlaceCaret(FSelEnd);
-  RefreshView();
-}
-
-void TQuokkaView::Accelerate(int Threshold) {
-  const bool verticalSteady = SteadyMovement(FVScrollPrev2, FVScrollPrev, FVScrollPos);
-  const bool horizontalSteady = SteadyMovement(FHScrollPrev2, FHScrollPrev, FHScrollPos);
-  int limit = FPageLines - 1;
-  const int columns = viewport()->width() / FCharWidth;
-  if (horizontalSteady && columns < limit) limit = columns;
-  FAcceleration.Update(ScrollClockNow(), Threshold, FScrollSense,
-                       verticalSteady || horizontalSteady, limit);
-}
-
-// The thumb shows the top line, whoever set it.
-void TQuokkaView::ShowTopLineOnThumb() {
-  if (!HasVerticalBar()) return;
-  const int room = LineCount() - FPageLines;
-  SetVScrollPos(room > 0 ? qRound(static_cast<double>(FTopLine) * FVScrollMax / room) : 0);
-}
-
-// ---------------------------------------------------------------------------
-// Selected text and links
 
 int TQuokkaView::GetSelText(std::string* Buffer) const {
   return SelectionText(FLines, FSelStart, FSelEnd, Buffer);

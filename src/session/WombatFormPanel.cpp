@@ -1,0 +1,72 @@
+// The view settings panel: opening and closing it with the window's height
+// rule, and what its changes mean outside the views (the input line's font,
+// the input line emptied after a word was added).
+#include <QAction>
+#include <QComboBox>
+#include <QLayout>
+#include <QPushButton>
+
+#include "session/ConfigPanel.h"
+#include "session/WombatForm.h"
+#include "view/QuokkaView.h"
+
+namespace {
+
+// The window is made at least this high while the panel is open, so that
+// all of the panel's controls show.
+constexpr int kPanelWindowHeight = 551;
+constexpr int kConfigPanelWidth = 106;
+
+}  // namespace
+
+TConfigPanel* TWombatForm::BuildConfigPanel(QWidget* parent) {
+  auto* panel = new TConfigPanel(*TerminalView, *LogView, parent);
+  panel->setObjectName("ConfigPanel");
+  panel->setFixedWidth(kConfigPanelWidth);
+  panel->hide();
+  panel->InputFont = [this] { return InputEdit->font(); };
+  panel->OnInputFontChange = [this](const QFont& font) { SetInputFont(font); };
+  panel->OnAccentAdd = [this] {
+    FHistory.Clear();
+    ShowHistory();
+  };
+  return panel;
+}
+
+void TWombatForm::WirePanelCommands() {
+  Wire(A1, [this] { A1Click(); });
+  Wire(A2, [this] { A1Click(); });
+  Wire(ConfigPanel->CloseButton(), [this] { Button15Click(); });
+}
+
+// Opening keeps the window's height and makes a low window tall enough for
+// the panel; closing by the same command returns to the kept height. The
+// views are resized as the program's own doing, which never opens the
+// history view.
+void TWombatForm::A1Click() {
+  const bool wasUpdating = FUpdatingViews;
+  FUpdatingViews = true;
+  if (!ConfigPanel->isHidden()) {
+    if (FTermHeight < kPanelWindowHeight) resize(width(), FTermHeight);
+  } else {
+    FTermHeight = height();
+    if (height() < kPanelWindowHeight) resize(width(), kPanelWindowHeight);
+    ConfigPanel->ShowViewSettings();
+  }
+  ConfigPanel->setVisible(ConfigPanel->isHidden());
+  // The views take their new sizes now, while the flag is set.
+  TerminalPanel->layout()->activate();
+  FUpdatingViews = wasUpdating;
+}
+
+// Closing with the panel's own button leaves the window's height alone.
+void TWombatForm::Button15Click() {
+  ConfigPanel->hide();
+  InputEdit->setFocus();
+}
+
+// The input panel keeps the input line's height + 2.
+void TWombatForm::SetInputFont(const QFont& font) {
+  InputEdit->setFont(font);
+  InputPanel->setFixedHeight(InputEdit->sizeHint().height() + 2);
+}
