@@ -1,8 +1,8 @@
 // The terminal view's ingestion, driven by a sequence of operations: each
 // starts with an operation byte (TOperation, modulo its count) followed by its
 // arguments (texts are a length byte and the bytes, numbers 4 bytes low byte
-// first). After every operation the top and bottom lines must lie within the
-// stored lines; while the stored lines are plain short text, a model of them
+// first). After every operation the page must show the stored lines from the
+// top line on; while the stored lines are plain short text, a model of them
 // checks that a partial line is replaced exactly by the next batch and that
 // nothing else is lost.
 
@@ -174,10 +174,13 @@ class TViewDriver {
     return std::string(length, static_cast<char>(FInput.Byte()));
   }
 
+  // The page shows from the top line on, as many lines as it holds.
   void CheckLineRange() const {
     const int last = std::max(0, FView.LineCount() - 1);
     FUZZ_CHECK(0 <= FView.TopLine() && FView.TopLine() <= FView.BottomLine());
     FUZZ_CHECK(FView.BottomLine() <= last);
+    FUZZ_CHECK(FView.BottomLine() ==
+               std::max(0, std::min(FView.TopLine() + FView.PageLines() - 1, last)));
   }
 
   void Step(TOperation operation) {

@@ -7,9 +7,11 @@
 set -uo pipefail
 build=${1:?build folder}
 seconds=${2:-60}
-seeds=$(cd "$(dirname "$0")" && pwd)/corpus
+here=$(cd "$(dirname "$0")" && pwd)
+seeds=$here/corpus
 export QT_QPA_PLATFORM=offscreen LC_ALL=C.UTF-8
 export UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1
+export LSAN_OPTIONS=suppressions=$here/../sanitize/lsan.supp:print_suppressions=0
 mkdir -p "$build/corpus" "$build/findings" "$build/logs"
 failed=0
 for harness in "$build"/tests/fuzz/fuzz_*; do
