@@ -8,31 +8,48 @@
 #include "text/LogMgr.h"
 #include "view/QuokkaView.h"
 
-// The bytes are taken at once, so that a close that follows cannot discard
-// them while a pause holds their handling back.
+namespace {
+
+// The view's line limit, applied after every block: a block that leaves no
+// partial line does not trim on its own. Adding no lines afterwards lets the
+// view scroll to its end again, as it does after trimming for a partial line.
+void TrimToLineLimit(TQuokkaView& view) {
+  if (view.MaxLineCount() <= 0 || view.LineCount() <= view.MaxLineCount()) return;
+  while (view.LineCount() > view.MaxLineCount()) view.Delete(0);
+  view.AddLines({});
+}
+
+}  // namespace
+
+// The telnet client raises no data event while received data is held.
 void TWombatForm::TCPClient1Data() {
-  WhenNotPaused([this, block = TCPClient1->ReceiveText()] { ReceiveBlock(block); });
+  const std::string block = TCPClient1->ReceiveText();
+  if (!block.empty()) ReceiveBlock(block);
 }
 
 // The script's step goes out before the lines of the block that triggered it
-// are shown. Each complete line goes to the sibling, the batch and the log;
-// the views then take the whole batch and the partial line at once, so they
-// redraw once per block.
+// are shown. The views then take the whole batch and the partial line at
+// once, so they redraw once per block. Nothing else is received meanwhile,
+// even while a message box of the log waits for its answer.
 void TWombatForm::ReceiveBlock(const std::string& block) {
+  FReceiving = true;
+  const std::size_t searchFrom = FReceiveBuffer.size();
   AppendBlock(FReceiveBuffer, block);
   CheckPrompt(block);
-  std::vector<std::string> batch;
-  while (!HasNoLine(FReceiveBuffer)) {
-    FLineReceived = true;
-    std::string line;
-    TakeLine(FReceiveBuffer, line);
+  const std::vector<std::string> lines = TakeLines(FReceiveBuffer, searchFrom);
+  if (!lines.empty()) FLineReceived = true;
+  HandLinesOn(lines);
+  ShowInViews(lines, FReceiveBuffer);
+  FReceiving = false;
+  ResumeReceiving();
+}
+
+// Every complete line goes to the sibling and then to the log, in order.
+void TWombatForm::HandLinesOn(const std::vector<std::string>& lines) {
+  for (const std::string& line : lines) {
     PassLineToSibling(line);
-    batch.push_back(line);
     FLogMgr->WriteLine(line);
   }
-  std::string rest;
-  PendingText(FReceiveBuffer, rest);
-  ShowInViews(batch, rest);
 }
 
 // The place where a linked sibling program receives each line; no sibling
@@ -49,6 +66,9 @@ void TWombatForm::ShowInViews(const std::vector<std::string>& lines,
   if (!partialLine.empty()) {
     TerminalView->ShowPartialLine(partialLine);
     LogView->ShowPartialLine(partialLine);
+  } else {
+    TrimToLineLimit(*TerminalView);
+    TrimToLineLimit(*LogView);
   }
   FUpdatingViews = false;
 }
