@@ -4,6 +4,7 @@
 #include <sys/socket.h>
 
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QHostAddress>
 #include <QHostInfo>
 #include <QTcpSocket>
@@ -80,6 +81,7 @@ constexpr int kWsaHostNotFound = 11001;
 constexpr int kWsaTryAgain = 11002;
 constexpr int kWsaNoData = 11004;
 constexpr int kCloseLingerMs = 5000;
+constexpr int kTurnBudgetMs = 10;
 
 // Qt reports several connect failures as NetworkError; its message tells them apart.
 int NetworkErrorCode(const QString& errorString) {
@@ -368,8 +370,8 @@ void TTCPClient::SocketFailed(QTcpSocket* Socket) {
   SocketError(WinsockCode(*Socket));
 }
 
-// Every OnData and OnClose is raised from the event loop, one per turn, so that the owner
-// may paint and take keys between blocks and never sees one event inside another.
+// Every OnData and OnClose is raised from the event loop, never inside another, and a turn
+// of the loop offers a bounded amount, so that the owner may paint and take keys in between.
 void TTCPClient::PostNotice() {
   if (FNoticePosted) return;
   FNoticePosted = true;
@@ -378,21 +380,26 @@ void TTCPClient::PostNotice() {
 
 void TTCPClient::Notice() {
   FNoticePosted = false;
-  if (FHeld || FRaising || !IsCurrent(FSocket)) return;
-  QTcpSocket* socket = FSocket;
-  const qint64 unread = socket->bytesAvailable();
-  if (unread == 0) {
-    if (FPeerClosed) RaiseClose();
-    return;
+  QElapsedTimer turn;
+  turn.start();
+  for (qint64 offered = 0; offered < kReadPerTurn && !turn.hasExpired(kTurnBudgetMs);) {
+    if (FHeld || FRaising || !IsCurrent(FSocket)) return;
+    QTcpSocket* socket = FSocket;
+    const qint64 unread = socket->bytesAvailable();
+    if (unread == 0) {
+      if (FPeerClosed) RaiseClose();
+      return;  // readyRead announces what comes next
+    }
+    RaiseData();
+    if (!IsCurrent(socket)) return;
+    const qint64 left = socket->bytesAvailable();
+    if (left >= unread) {
+      if (FPeerClosed) RaiseClose();  // the owner has stopped reading; the rest is discarded
+      return;
+    }
+    offered += unread - left;
   }
-  RaiseData();
-  if (!IsCurrent(socket)) return;
-  const qint64 left = socket->bytesAvailable();
-  if (left < unread) {
-    if (left > 0 || FPeerClosed) PostNotice();
-  } else if (FPeerClosed) {
-    RaiseClose();  // the owner has stopped reading; the rest is discarded
-  }
+  PostNotice();
 }
 
 void TTCPClient::RaiseData() {

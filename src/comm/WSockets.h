@@ -48,7 +48,7 @@ class TCustomWSocket : public QObject {
   static constexpr int kReceiveSize = 1024;
   // At most this many received bytes wait in the socket object; beyond them TCP holds the
   // host back until the owner reads.
-  static constexpr qint64 kReadBufferSize = 32 * 1024;
+  static constexpr qint64 kReadBufferSize = 64 * 1024;
 
  protected:
   void SetStatus(TSocketStatus Status) { FStatus = Status; }
@@ -115,6 +115,10 @@ class TTCPClient : public TCustomWSocket {
   TOnData OnData;
   TOnConnect OnConnect;
   TOnClose OnClose;
+
+  // OnData is raised again and again in one event-loop turn until the owner has read this
+  // much (or a few milliseconds have passed); the rest waits for the next turn.
+  static constexpr qint64 kReadPerTurn = 64 * 1024;
 
  protected:
   // Called by Open before a new connection is attempted.
