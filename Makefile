@@ -3,12 +3,14 @@
 BUILD     ?= build
 JOBS      ?= $(shell nproc)
 ARGS      ?=
+PREFIX    ?= /usr/local
 PACKAGES  := cmake g++ make pkg-config libgtest-dev libgmock-dev libbenchmark-dev \
              qt6-base-dev qt6-multimedia-dev libgl-dev fonts-ipafont-gothic \
-             inetutils-telnetd socat ccache
+             inetutils-telnetd socat ccache \
+             desktop-file-utils appstream dpkg-dev
 SUDO      := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
-.PHONY: all deps configure build run test bench clean
+.PHONY: all deps configure build run test bench clean install package
 
 all: build
 
@@ -27,8 +29,19 @@ configure: deps
 build: configure
 	cmake --build $(BUILD) -j $(JOBS)
 
+# Without ARGS: the demo chat host on a free port, and Wombat connected to it.
 run: build
+ifeq ($(strip $(ARGS)),)
+	tools/run-demo.sh $(BUILD)
+else
 	./$(BUILD)/src/wombat $(ARGS)
+endif
+
+install: build
+	cmake --install $(BUILD) --prefix $(PREFIX)
+
+package: build
+	cd $(BUILD) && cpack -G DEB
 
 test: build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS) --timeout 300
@@ -40,3 +53,27 @@ bench: deps
 
 clean:
 	rm -rf $(BUILD) $(BUILD)-bench
+
+# Fuzzing (clang and libFuzzer) and the whole suite under AddressSanitizer and
+# UndefinedBehaviorSanitizer, each in its own build folder.
+PACKAGES       += clang libclang-rt-dev
+FUZZ_SECONDS   ?= 60
+FUZZ_BUILD     ?= build-fuzz
+SANITIZE_BUILD ?= build-sanitize
+# An UndefinedBehaviorSanitizer report fails the test; leaks that are proven to
+# be inside system libraries are suppressed in the file named here.
+SANITIZE_ENV   := UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
+                  ASAN_OPTIONS=detect_stack_use_after_return=0 \
+                  LSAN_OPTIONS=suppressions=$(CURDIR)/tests/sanitize/lsan.supp:print_suppressions=0
+
+.PHONY: fuzz test-sanitize
+
+fuzz: deps
+	CC=clang CXX=clang++ cmake -S . -B $(FUZZ_BUILD) -DWOMBAT_FUZZ=ON
+	cmake --build $(FUZZ_BUILD) -j $(JOBS) --target fuzzers
+	tests/fuzz/run-fuzzers.sh $(FUZZ_BUILD) $(FUZZ_SECONDS)
+
+test-sanitize: deps
+	cmake -S . -B $(SANITIZE_BUILD) -DWOMBAT_SANITIZE=ON -DWOMBAT_BENCH=OFF
+	$(SANITIZE_ENV) cmake --build $(SANITIZE_BUILD) -j $(JOBS)
+	cd $(SANITIZE_BUILD) && $(SANITIZE_ENV) ctest --output-on-failure -j $(JOBS) --timeout 600

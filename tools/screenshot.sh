@@ -1,25 +1,53 @@
 #!/usr/bin/env bash
 # Takes a picture of the Wombat main window on a virtual X server, with a
-# fresh data folder and settings store (so it shows a first start).
-# Usage: tools/screenshot.sh [OUTPUT.png]      (default: docs/screenshot.png)
+# fresh data folder and settings store.
+# Usage: tools/screenshot.sh [--empty] [OUTPUT.png]   (default: docs/screenshot.png)
+# By default the window chats with the demo host, where a second user and
+# the host's bot talk too; --empty shows the first start instead.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+empty=
+if [ "${1:-}" = --empty ]; then empty=1; shift; fi
 output="$(realpath -m "${1:-docs/screenshot.png}")"
 
 if ! command -v xvfb-run >/dev/null; then
   sudo=$([ "$(id -u)" = 0 ] || echo sudo)
   $sudo apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq xvfb
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq xvfb xauth
 fi
 
 cmake -S . -B build >/dev/null
-cmake --build build -j2 --target screenshot >/dev/null
+cmake --build build -j2 --target screenshot wombat-demohost >/dev/null
 
 scratch="$(mktemp -d)"
-trap 'rm -rf "$scratch"' EXIT
+host_pid=
+cleanup() {
+  [ -n "$host_pid" ] && kill "$host_pid" 2>/dev/null
+  rm -rf "$scratch"
+}
+trap cleanup EXIT
 mkdir -p "$(dirname "$output")" "$scratch/config/Zeb"
-# Show a telnet entry, so that the host fields are filled.
-printf '[AccessList]\nDefault=Tern(Telnet)\n' >"$scratch/config/Zeb/Wombat.conf"
+arguments=()
+if [ -n "$empty" ]; then
+  # Show a telnet entry, so that the host fields are filled.
+  printf '[AccessList]\nDefault=Tern(Telnet)\n' >"$scratch/config/Zeb/Wombat.conf"
+else
+  build/src/wombat-demohost --port 0 --port-file "$scratch/port" --bot-interval 0.6 >/dev/null &
+  host_pid=$!
+  for _ in $(seq 100); do [ -s "$scratch/port" ] && break; sleep 0.1; done
+  port="$(cat "$scratch/port")"
+  arguments=(--demo "$port")
+  # A second user, who joins, greets and pages the window's user.
+  (
+    sjis() { printf '%s\r' "$1" | iconv -f UTF-8 -t CP932; }
+    exec 3<>"/dev/tcp/127.0.0.1/$port"
+    cat <&3 >/dev/null &
+    printf 'kiwi\rsecret\rC\r' >&3
+    sleep 6.5; sjis 'guest さん、いらっしゃい。リンクはダブルクリックで開けます' >&3
+    sleep 1.5; sjis '/P guest 後で /W も試してみてね' >&3
+    sleep 5
+  ) &
+fi
 WOMBAT_HOME="$scratch/data" XDG_CONFIG_HOME="$scratch/config" \
-  xvfb-run -a -s "-screen 0 1024x768x24" build/tools/screenshot "$output"
+  xvfb-run -a -s "-screen 0 1024x768x24" build/tools/screenshot "$output" "${arguments[@]}"
 echo "saved $output"

@@ -9,7 +9,9 @@
 #include <filesystem>
 #include <fstream>
 
+#include "text/AtomicFile.h"
 #include "text/Codec.h"
+#include "text/Errors.h"
 
 namespace {
 
@@ -53,6 +55,16 @@ std::optional<std::string> EffectiveUserName() {
   const passwd* entry = getpwuid(geteuid());
   if (entry == nullptr || entry->pw_name == nullptr) return std::nullopt;
   return Utf8ToCp932(entry->pw_name);
+}
+
+// Replaces the entry file as a whole with one private to the user.
+bool WriteEntryFile(const std::filesystem::path& path, const std::string& line) {
+  try {
+    WriteFileAtomically(path, line + "\r\n", TFileAccess::Private);
+    return true;
+  } catch (const EInOutError&) {
+    return false;
+  }
 }
 
 // Reads items from `text`: each is 0xFF (absent) or a length byte and that
@@ -148,28 +160,30 @@ int TCodedString::BinToInt(const std::string& text) {
 TAccessPoint::TAccessPoint()
     : ComputerName(HostComputerName), UserName(EffectiveUserName), Clock(LocalClockReading) {}
 
-void TAccessPoint::SetFolder(const std::string& folder) {
+void TAccessPoint::SetFolder(const std::filesystem::path& folder) {
   FFolder = folder;
-  if (!FFolder.empty() && FFolder.back() != '/') FFolder += '/';
+  if (!FFolder.empty()) FFolder /= "";
 }
 
 // The computer name (asked for with a 128-byte buffer), the user name (asked
 // for with a buffer as long as the computer name, so it must be shorter than
-// that name) and the folder. A folder too long for one item is bound by its
-// last 254 bytes.
+// that name) and the folder. The folder is bound by its CP932 bytes, as the
+// entry files have always stored it (a character outside CP932 stands as
+// "?"); a folder too long for one item is bound by its last 254 bytes.
 std::string TAccessPoint::BindingPrefix() const {
   std::optional<std::string> computer = ComputerName ? ComputerName() : std::nullopt;
   if (computer && computer->size() >= kComputerNameBuffer) computer.reset();
   std::optional<std::string> user = computer && UserName ? UserName() : std::nullopt;
   if (user && user->size() >= computer->size()) user.reset();
-  const size_t folderStart = FFolder.size() > kMaxItem ? FFolder.size() - kMaxItem : 0;
-  return OptionalItem(computer) + OptionalItem(user) + Item(FFolder.substr(folderStart));
+  const std::string folder = Utf8ToCp932(FFolder.string());
+  const size_t folderStart = folder.size() > kMaxItem ? folder.size() - kMaxItem : 0;
+  return OptionalItem(computer) + OptionalItem(user) + Item(folder.substr(folderStart));
 }
 
 // The file of an entry; none for a name that would leave the folder.
-std::optional<std::string> TAccessPoint::EntryPath(const std::string& name) const {
+std::optional<std::filesystem::path> TAccessPoint::EntryPath(const std::string& name) const {
   if (name.find_first_of(std::string("/\0", 2)) != std::string::npos) return std::nullopt;
-  return Cp932ToUtf8(FFolder + name + ".ap");
+  return FFolder / Cp932ToUtf8(name + ".ap");
 }
 
 void TAccessPoint::Say(const std::string& name, const char* what) const {
@@ -193,20 +207,16 @@ bool TAccessPoint::Save(const std::string& name, const TAPData& record) {
   }
   const std::string line = TCodedString().Encode(plain, Clock ? Clock() : LocalClockReading());
 
-  const std::optional<std::string> path = EntryPath(name);
-  bool written = false;
-  if (path) {
-    std::ofstream file(*path, std::ios::binary | std::ios::trunc);
-    file << line << "\r\n";
-    file.close();
-    written = !file.fail();
+  const std::optional<std::filesystem::path> path = EntryPath(name);
+  if (!path || !WriteEntryFile(*path, line)) {
+    Say(name, "のデータが作成できませんでした。");
+    return false;
   }
-  if (!written) Say(name, "のデータが作成できませんでした。");
-  return written;
+  return true;
 }
 
 bool TAccessPoint::Load(const std::string& name, TAPData& record) {
-  const std::optional<std::string> path = EntryPath(name);
+  const std::optional<std::filesystem::path> path = EntryPath(name);
   std::string line;
   bool found = false;
   if (path) {
@@ -243,7 +253,7 @@ bool TAccessPoint::Load(const std::string& name, TAPData& record) {
 bool TAccessPoint::Delete(const std::string& name) {
   if (!Confirm || !Confirm(Cp932ToUtf8(name) + "のデータを削除してもよろしいですか？"))
     return false;
-  if (const std::optional<std::string> path = EntryPath(name)) {
+  if (const std::optional<std::filesystem::path> path = EntryPath(name)) {
     std::error_code error;
     std::filesystem::remove(*path, error);
     if (error) {

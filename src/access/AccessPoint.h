@@ -2,9 +2,12 @@
 // An access list entry and its file: the entry "name" lives in Folder +
 // name + ".ap" as one scrambled line. The password is bound to the machine,
 // the user and the folder that wrote it; every other field always loads.
+// The scrambling is reversible from the file alone, so entry files are
+// private to their owner (0600).
 
 #include <array>
 #include <cstdint>
+#include <filesystem>
 #include <functional>
 #include <optional>
 #include <string>
@@ -59,17 +62,19 @@ class TAccessPoint {
   // Reads the entry into `record` (the caller passes an empty one). A
   // missing or empty file shows a message and returns false.
   bool Load(const std::string& name, TAPData& record);
-  // Writes the entry, replacing its file. A field longer than 254 bytes, or
-  // a file that cannot be written, shows a message, writes nothing and
-  // returns false.
+  // Writes the entry, replacing its file as a whole with a file private to
+  // the user. A field longer than 254 bytes, or a file that cannot be
+  // written, shows a message, leaves the old file as it was and returns
+  // false.
   bool Save(const std::string& name, const TAPData& record);
   // Asks first; deletes the file and raises OnDelete with kind 1. False when
   // the user declines or the file cannot be removed.
   bool Delete(const std::string& name);
 
-  const std::string& Folder() const { return FFolder; }
-  // The access list folder (CP932); a final "/" is added when missing.
-  void SetFolder(const std::string& folder);
+  const std::filesystem::path& Folder() const { return FFolder; }
+  // The access list folder, a path as the file system names it; a final "/"
+  // is added when missing.
+  void SetFolder(const std::filesystem::path& folder);
 
   // Raised after an entry was deleted, with kind 1 (kind 0, "add the name",
   // is the handler's other case and is not raised here).
@@ -86,8 +91,8 @@ class TAccessPoint {
 
  private:
   std::string BindingPrefix() const;
-  std::optional<std::string> EntryPath(const std::string& name) const;
+  std::optional<std::filesystem::path> EntryPath(const std::string& name) const;
   void Say(const std::string& name, const char* what) const;
 
-  std::string FFolder;
+  std::filesystem::path FFolder;
 };

@@ -9,27 +9,26 @@
 
 namespace fs = std::filesystem;
 
-void TFileList::Enumerate(const std::string& folder, std::vector<std::string>* list) {
+void TFileList::Enumerate(const fs::path& folder, std::vector<std::string>* list) {
   if (list != nullptr) list->clear();
   Search(folder, list);
 }
 
-void TFileList::Search(std::string folder, std::vector<std::string>* list) {
-  if (!folder.empty() && folder.back() != '/') folder += '/';
-  const fs::path path = Cp932ToUtf8(folder.empty() ? "." : folder);
-  std::vector<std::string> subfolders;
+void TFileList::Search(const fs::path& folder, std::vector<std::string>* list) {
+  std::vector<fs::path> subfolders;
   std::error_code error;
-  for (fs::directory_iterator it(path, error), end; !error && it != end; it.increment(error)) {
+  for (fs::directory_iterator it(folder.empty() ? "." : folder, error), end; !error && it != end;
+       it.increment(error)) {
     const std::string diskName = it->path().filename().string();
-    const std::string name = Utf8ToCp932(diskName);
     std::error_code statusError;
     if (!it->is_directory(statusError)) {
-      if (Matches(diskName)) Found(FullPath ? folder + name : name, list);
-    } else if (Recursive && !it->is_symlink(statusError) && !name.starts_with(".")) {
-      subfolders.push_back(folder + name);
+      if (Matches(diskName))
+        Found(FullPath ? (folder / diskName).string() : Utf8ToCp932(diskName), list);
+    } else if (Recursive && !it->is_symlink(statusError) && !diskName.starts_with(".")) {
+      subfolders.push_back(folder / diskName);
     }
   }
-  for (const std::string& subfolder : subfolders) {
+  for (const fs::path& subfolder : subfolders) {
     if (std::find(ExcludeFolders.begin(), ExcludeFolders.end(), subfolder) == ExcludeFolders.end())
       Search(subfolder, list);
   }

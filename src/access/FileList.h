@@ -1,8 +1,9 @@
 #pragma once
 // Lists the files of a folder whose names match a pattern, optionally
-// descending into subfolders. Names and paths are CP932 bytes; on disk they
-// are UTF-8.
+// descending into subfolders. Folders are paths as the file system names
+// them; the names found come back as CP932 bytes through the codec.
 
+#include <filesystem>
 #include <functional>
 #include <string>
 #include <vector>
@@ -10,9 +11,10 @@
 class TFileList {
  public:
   // Full folder paths (without final "/") not to descend into.
-  std::vector<std::string> ExcludeFolders;
+  std::vector<std::filesystem::path> ExcludeFolders;
   bool Recursive = false;
-  // Return folder + name instead of the bare name.
+  // Return the file's path (as the file system names it) instead of its
+  // bare CP932 name.
   bool FullPath = false;
   // Called per file when Enumerate is given no list.
   std::function<void(TFileList& sender, const std::string& fileText)> OnFound;
@@ -25,10 +27,10 @@ class TFileList {
   // file system gives them, the files of subfolders after those of the
   // folder itself; without a list OnFound is called per file. A folder that
   // does not exist gives nothing.
-  void Enumerate(const std::string& folder, std::vector<std::string>* list);
+  void Enumerate(const std::filesystem::path& folder, std::vector<std::string>* list);
 
  private:
-  void Search(std::string folder, std::vector<std::string>* list);
+  void Search(const std::filesystem::path& folder, std::vector<std::string>* list);
   bool Matches(const std::string& diskName) const;
   void Found(const std::string& text, std::vector<std::string>* list);
 

@@ -108,6 +108,8 @@ class TTCPClient : public TCustomWSocket {
   // While held, neither OnData nor OnClose is raised: what arrives waits in the socket, in
   // order, and a close by the peer waits behind it. Releasing the hold delivers both.
   void Hold(bool Held);
+  // The peer has closed and OnClose has yet to be raised.
+  bool ClosePending() const { return FPeerClosed && Status() != TSocketStatus::Idle; }
 
   std::string Host;  // an IPv4 or IPv6 address, or a host name
   std::string Port;  // a service name or a decimal port number

@@ -48,11 +48,14 @@ QByteArray Wave(const QByteArray& samples) {
   return wave + samples;
 }
 
+// Unbuffered, so that a short write shows in write()'s count: a buffered
+// QSaveFile commits a file whose last flush fell short.
 void WriteIfMissing(const QString& path, std::initializer_list<double> notes) {
   if (QFile::exists(path)) return;
+  const QByteArray wave = Wave(Samples(notes));
   QSaveFile file(path);
-  if (!file.open(QIODevice::WriteOnly)) return;
-  file.write(Wave(Samples(notes)));
+  if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) return;
+  if (file.write(wave) != wave.size()) file.cancelWriting();
   file.commit();
 }
 

@@ -172,6 +172,14 @@ void TGenRegist::WriteStringData(const QString& key, const QString& section, con
   WriteText(key, section, ident, value);
 }
 
+void TGenRegist::DeleteValue(const QString& key, const QString& section, const QString& ident) {
+  const TStoreName name = StoreName(key);
+  QSettings settings(name.organization, name.application);
+  settings.remove(ValuePath(section, ident));
+  settings.sync();
+  ThrowOnAccessError(settings, QStringLiteral("write"));
+}
+
 void TGenRegist::WriteIntegerData(const QString& key, const QString& section, const QString& ident,
                                   int value) {
   WriteText(key, section, ident, QString::number(value));

@@ -56,6 +56,7 @@ class TGenRegist {
                        const QString& value);
   void WriteIntegerData(const QString& key, const QString& section, const QString& ident,
                         int value);
+  void DeleteValue(const QString& key, const QString& section, const QString& ident);
   void WriteBoolData(const QString& key, const QString& section, const QString& ident, bool value);
   // Writes Color, Height, Name, Pitch, Size, Bold and Italic, in this order,
   // into the group section/Font/ident.

@@ -38,8 +38,9 @@ std::string ShortcutName(const std::string& linkText) {
   return name;
 }
 
-std::filesystem::path ShortcutPath(const std::string& folder, const std::string& linkText) {
-  return std::filesystem::path(Cp932ToUtf8(folder)) / Cp932ToUtf8(ShortcutName(linkText) + ".url");
+std::filesystem::path ShortcutPath(const std::filesystem::path& folder,
+                                   const std::string& linkText) {
+  return folder / Cp932ToUtf8(ShortcutName(linkText) + ".url");
 }
 
 std::string_view Trimmed(std::string_view text) {
@@ -65,7 +66,8 @@ std::optional<std::string_view> ValueOf(std::string_view line, std::string_view 
 
 }  // namespace
 
-bool SaveInternetShortcut(const std::string& folder, uint8_t linkKind, const std::string& linkText,
+bool SaveInternetShortcut(const std::filesystem::path& folder, uint8_t linkKind,
+                          const std::string& linkText,
                           const std::function<void(const std::string& utf8Text)>& showMessage) {
   if (linkKind != 1 && linkKind != 2) return false;
   TLightStrings lines;
@@ -80,7 +82,7 @@ bool SaveInternetShortcut(const std::string& folder, uint8_t linkKind, const std
   return true;
 }
 
-std::optional<std::string> ReadInternetShortcutUrl(const std::string& fileName) {
+std::optional<std::string> ReadInternetShortcutUrl(const std::filesystem::path& fileName) {
   std::ifstream file(fileName, std::ios::binary);
   if (!file) return std::nullopt;
   TLightStrings lines;

@@ -45,6 +45,8 @@ class THelpForm;
 class TLogMgr;
 class TQuokkaView;
 class TSeparater;
+class TSiblingServer;
+struct TSiblingFrame;
 
 class TWombatForm : public QMainWindow {
  public:
@@ -88,6 +90,10 @@ class TWombatForm : public QMainWindow {
   // Sends text to the host through the active transport, unchanged; nothing
   // when no connection is up.
   void SendToHost(const std::string& text);
+
+  // Makes or updates the entry "Demo" for the demo host on this loopback
+  // port, selects it and connects (WombatFormDemo.cpp).
+  void ConnectDemo(quint16 port);
 
  protected:
   void showEvent(QShowEvent* event) override;
@@ -155,12 +161,12 @@ class TWombatForm : public QMainWindow {
   void WhenNotPaused(std::function<void()> action);
   void ResumeReceiving();
   void RunHeldActions();
+  void ResumeHeldActions();
 
   // WombatFormReceive.cpp: the receive road and the send road.
   void TCPClient1Data();
   void ReceiveBlock(const std::string& block);
-  void HandLinesOn(const std::vector<std::string>& lines);
-  void PassLineToSibling(const std::string& line);
+  void LogAndShow(const std::vector<std::string>& lines);
   void ShowInViews(const std::vector<std::string>& lines, const std::string& partialLine);
 
   // WombatFormScript.cpp: the login script of a connection.
@@ -184,6 +190,7 @@ class TWombatForm : public QMainWindow {
   void EndFailedAttempt();
   void ConnectionClosed();
   void Disconnect1Click();
+  void CloseConnection();
   void EndConnection();
   void WriteCallRecord();
   void Timer2Timer();
@@ -244,6 +251,30 @@ class TWombatForm : public QMainWindow {
   void LogViewViewLineChanged(TQuokkaView& sender);
   void OpenHistoryView(int32_t& terminalTopLine);
   void CloseHistoryView();
+
+  // WombatFormSibling.cpp: the link with sibling programs (a local socket
+  // whose name is in the settings), starting the sibling, and the end of the
+  // desktop session.
+  void CreateSiblingLink();
+  void WireSiblingCommands();
+  void CloseSiblingLink();
+  void ExecQuokkaClick();
+  uint64_t SiblingRequest(const TSiblingFrame& frame);
+  void SendSiblingText(const std::string& text);
+  void SiblingDisconnectRequest();
+  void SiblingConnectRequest(const std::string& entryName);
+  void ServePendingConnect();
+  void ConnectToEntry(const QString& name);
+  void SiblingQuitRequest();
+  void PassLinesToSibling(const std::vector<std::string>& lines, std::function<void()> then);
+  void NotifySiblingOfEnd();
+  bool HandingOffToSibling() const;
+  void WatchSessionEnd();
+  void EndSession();
+  TSiblingServer* FSiblingServer = nullptr;
+  QString FLinkServerName;
+  bool FConnectPending = false;
+  QString FPendingEntry;
 
   // Owned objects.
   std::unique_ptr<TAccessPoint> AccessPoint1;

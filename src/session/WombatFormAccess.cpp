@@ -104,10 +104,10 @@ void TWombatForm::KS1Click() {
 
 void TWombatForm::KL1Click() {
   TFolderForm form(ProgramFolder(), this);
-  form.SetFolders(FShortcutFolder, ToQString(FLogMgr->Folder()));
+  form.SetFolders(FShortcutFolder, FromPath(FLogMgr->Folder()));
   if (form.exec() == QDialog::Accepted) {
     FShortcutFolder = form.ShortcutFolder();
-    FLogMgr->SetFolder(FromQString(form.LogFolder()));
+    FLogMgr->SetFolder(ToPath(form.LogFolder()));
   }
   InputEdit->setFocus();
 }

@@ -217,14 +217,17 @@ void TWombatForm::ConnectionClosed() {
 }
 
 void TWombatForm::Disconnect1Click() {
-  if (PlatformUi().Confirm("回線を切断してよろしいですか？")) {
-    if (FConnectKind == kTelnet)
-      TCPClient1->Close();
-    else
-      HangUpModem();
-    EndConnection();
-  }
+  if (PlatformUi().Confirm("回線を切断してよろしいですか？")) CloseConnection();
   InputEdit->setFocus();
+}
+
+// Closes the transport and ends the connection, without asking.
+void TWombatForm::CloseConnection() {
+  if (FConnectKind == kTelnet)
+    TCPClient1->Close();
+  else
+    HangUpModem();
+  EndConnection();
 }
 
 void TWombatForm::EndConnection() {
@@ -234,6 +237,7 @@ void TWombatForm::EndConnection() {
   SetIdleButtons();
   StatusPanel->clear();
   FLogMgr->Close();
+  NotifySiblingOfEnd();
   if (FConnectTime.isValid()) WriteCallRecord();
   FConnectTime = QDateTime();
   setWindowTitle(kTitle);

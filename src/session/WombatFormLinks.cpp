@@ -12,6 +12,7 @@
 #include <QMenu>
 
 #include "session/InternetShortcut.h"
+#include "session/ProgramFolder.h"
 #include "session/WombatForm.h"
 #include "text/QtCodec.h"
 #include "view/PlatformUi.h"
@@ -121,7 +122,7 @@ void TWombatForm::Jump1Click() {
 }
 
 void TWombatForm::ShortCut1Click() {
-  SaveInternetShortcut(FromQString(FShortcutFolder), FLinkKind, FLinkText,
+  SaveInternetShortcut(ToPath(FShortcutFolder), FLinkKind, FLinkText,
                        [](const std::string& message) {
                          PlatformUi().ShowMessage(QString::fromStdString(message));
                        });
@@ -141,7 +142,7 @@ void TWombatForm::KI1Click() {
   const QString fileName =
       PlatformUi().OpenFileName(QString(), FShortcutFolder, "ｲﾝﾀｰﾈｯﾄｼｮｰﾄｶｯﾄ(*.url)");
   if (fileName.isEmpty() || !QFileInfo(fileName).isFile()) return;
-  const std::optional<std::string> url = ReadInternetShortcutUrl(fileName.toStdString());
+  const std::optional<std::string> url = ReadInternetShortcutUrl(ToPath(fileName));
   PlatformUi().OpenUrl(url ? ToQString(*url) : fileName);
 }
 

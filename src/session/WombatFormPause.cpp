@@ -6,7 +6,9 @@
 // the host sends waits in the socket, in order, and TCP holds the host back;
 // the modems' events, which arrive with their data, wait in a queue. When the
 // pause ends, what it was started for runs first (the script's next item, the
-// restart), then the held data is handled in the order it arrived.
+// restart), then the held data is handled in the order it arrived. A
+// hand-off of lines to a linked sibling program holds received data the same
+// way until the sibling has answered.
 #include <QTimer>
 
 #include "comm/TelnetClient.h"
@@ -34,25 +36,25 @@ void TWombatForm::EndPause() {
   ResumeReceiving();
 }
 
-// The connection has ended: what the pause was for, and the data and events
-// held for the connection, are dropped.
+// The connection has ended: what the pause was for is dropped.
 void TWombatForm::CancelPause() {
   FPauseTimer->stop();
   FAfterPause = nullptr;
-  FHeldActions.clear();
-  ResumeReceiving();
+  ResumeHeldActions();
 }
 
-// Received data waits while a pause runs and while the receive road handles a
-// block, so that a dialog opened meanwhile cannot let newer text overtake it.
+// Received data waits while a pause runs, while the receive road handles a
+// block (so that a dialog opened meanwhile cannot let newer text overtake
+// it) and while the sibling takes the lines of a block.
 bool TWombatForm::ReceivingHeld() const {
-  return Paused() || FReceiving;
+  return Paused() || FReceiving || HandingOffToSibling();
 }
 
-// For the modems' events: held while received data is held, and behind the
-// events held before them.
+// For the modems' events and the sibling's requests: held while received data
+// is held, behind the events held before them, and behind a host's close
+// that is still to be delivered.
 void TWombatForm::WhenNotPaused(std::function<void()> action) {
-  if (ReceivingHeld() || !FHeldActions.empty())
+  if (ReceivingHeld() || TCPClient1->ClosePending() || !FHeldActions.empty())
     FHeldActions.push_back(std::move(action));
   else
     action();
@@ -63,9 +65,14 @@ void TWombatForm::ResumeReceiving() {
   TCPClient1->Hold(ReceivingHeld());
 }
 
+// The same from the event loop, for callers in the middle of their own work.
+void TWombatForm::ResumeHeldActions() {
+  QMetaObject::invokeMethod(this, [this] { ResumeReceiving(); }, Qt::QueuedConnection);
+}
+
 // Stops when an action starts a pause; the end of that pause goes on.
 void TWombatForm::RunHeldActions() {
-  while (!ReceivingHeld() && !FHeldActions.empty()) {
+  while (!ReceivingHeld() && !TCPClient1->ClosePending() && !FHeldActions.empty()) {
     const std::function<void()> action = std::move(FHeldActions.front());
     FHeldActions.pop_front();
     action();

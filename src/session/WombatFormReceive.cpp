@@ -14,9 +14,9 @@ namespace {
 // partial line does not trim on its own. Adding no lines afterwards lets the
 // view scroll to its end again, as it does after trimming for a partial line.
 void TrimToLineLimit(TQuokkaView& view) {
-  if (view.MaxLineCount() <= 0 || view.LineCount() <= view.MaxLineCount()) return;
-  while (view.LineCount() > view.MaxLineCount()) view.Delete(0);
-  view.AddLines({});
+  const int before = view.LineCount();
+  view.ApplyLineLimit();
+  if (view.LineCount() < before) view.AddLines({});
 }
 
 }  // namespace
@@ -28,9 +28,10 @@ void TWombatForm::TCPClient1Data() {
 }
 
 // The script's step goes out before the lines of the block that triggered it
-// are shown. The views then take the whole batch and the partial line at
-// once, so they redraw once per block. Nothing else is received meanwhile,
-// even while a message box of the log waits for its answer.
+// are shown. The complete lines go to a linked sibling, then to the log; the
+// views then take the whole batch and the partial line at once, so they
+// redraw once per block. Nothing else is received meanwhile, even while a
+// message box of the log waits for its answer or the sibling for its turn.
 void TWombatForm::ReceiveBlock(const std::string& block) {
   FReceiving = true;
   const std::size_t searchFrom = FReceiveBuffer.size();
@@ -38,23 +39,18 @@ void TWombatForm::ReceiveBlock(const std::string& block) {
   CheckPrompt(block);
   const std::vector<std::string> lines = TakeLines(FReceiveBuffer, searchFrom);
   if (!lines.empty()) FLineReceived = true;
-  HandLinesOn(lines);
-  ShowInViews(lines, FReceiveBuffer);
+  PassLinesToSibling(lines, [this, lines] { LogAndShow(lines); });
   FReceiving = false;
   ResumeReceiving();
 }
 
-// Every complete line goes to the sibling and then to the log, in order.
-void TWombatForm::HandLinesOn(const std::vector<std::string>& lines) {
-  for (const std::string& line : lines) {
-    PassLineToSibling(line);
-    FLogMgr->WriteLine(line);
-  }
+// The partial line is the receive buffer itself: nothing is received while
+// the sibling takes the lines, so it is still this block's.
+void TWombatForm::LogAndShow(const std::vector<std::string>& lines) {
+  for (const std::string& line : lines) FLogMgr->WriteLine(line);
+  FLogMgr->Flush();
+  ShowInViews(lines, FReceiveBuffer);
 }
-
-// The place where a linked sibling program receives each line; no sibling
-// can link itself yet.
-void TWombatForm::PassLineToSibling(const std::string&) {}
 
 void TWombatForm::ShowInViews(const std::vector<std::string>& lines,
                               const std::string& partialLine) {

@@ -92,7 +92,8 @@ void TWombatForm::WriteProgramLocation(TGenRegist& reg) {
 }
 
 void TWombatForm::UpdateSiblingCommand() {
-  SetCommandEnabled(ExecQuokka, !FSiblingPath.isEmpty() && QFileInfo::exists(FSiblingPath));
+  const QFileInfo sibling(FSiblingPath);
+  SetCommandEnabled(ExecQuokka, !FSiblingPath.isEmpty() && sibling.isFile() && sibling.isExecutable());
 }
 
 // The names of the "*.ap" files in the access list folder, without ".ap".
@@ -151,7 +152,7 @@ void TWombatForm::LoadSettings(TGenRegist& reg) {
   FConnectSound = ReadString(reg, kSounds, "Connected", folder.filePath(kConnectSoundName));
   FDisconnectSound =
       ReadString(reg, kSounds, "Disconnected", folder.filePath(kDisconnectSoundName));
-  FLogMgr->SetFolder(FromQString(ReadString(reg, kSettings, "LogFolder", folder.path())));
+  FLogMgr->SetFolder(ToPath(ReadString(reg, kSettings, "LogFolder", folder.path())));
   FReconnectTimeOut = reg.ReadIntegerData(kWombatKey, kSettings, "TimeOut", 20);
   const bool logEnabled = reg.ReadBoolData(kWombatKey, kSettings, "LogEnabled", true);
   FLogMgr->SetEnabled(logEnabled);
@@ -236,7 +237,7 @@ void TWombatForm::SaveSettings() {
   reg.WriteStringData(kWombatKey, kSounds, "Connected", FConnectSound);
   reg.WriteStringData(kWombatKey, kSounds, "Disconnected", FDisconnectSound);
   reg.WriteIntegerData(kWombatKey, kSettings, "TimeOut", FReconnectTimeOut);
-  reg.WriteStringData(kWombatKey, kSettings, "LogFolder", ToQString(FLogMgr->Folder()));
+  reg.WriteStringData(kWombatKey, kSettings, "LogFolder", FromPath(FLogMgr->Folder()));
   reg.WriteBoolData(kWombatKey, kSettings, "LogEnabled", FLogMgr->Enabled());
   reg.WriteStringData(kWombatKey, kSettings, "IShortCutDir", FShortcutFolder);
   SaveViewSettings(reg);

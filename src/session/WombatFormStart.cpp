@@ -84,7 +84,7 @@ TWombatForm::TWombatForm(const QStringList& arguments, QWidget* parent)
     PlatformUi().ShowMessage(QString::fromStdString(text));
   };
 
-  AccessPoint1->SetFolder(FromQString(ProgramFolder()));
+  AccessPoint1->SetFolder(ToPath(ProgramFolder()));
   TGenRegist reg;
   WriteProgramLocation(reg);
   LoadAccessList(reg);
@@ -97,6 +97,7 @@ TWombatForm::TWombatForm(const QStringList& arguments, QWidget* parent)
   LoadReplaceFonts();
   UpdateSiblingCommand();
   ConnectToStartupAddress();
+  CreateSiblingLink();
 }
 
 TWombatForm::~TWombatForm() {
@@ -335,6 +336,7 @@ void TWombatForm::WireCommands() {
   WireScript();
   WireConnectionCommands();
   WireInputCommands();
+  WireSiblingCommands();
   connect(APNameList, &QComboBox::activated, this, [this] { APNameListChange(); });
 }
 
@@ -381,6 +383,7 @@ void TWombatForm::closeEvent(QCloseEvent* event) {
 }
 
 void TWombatForm::FormShow() {
+  if (!FShown) ServePendingConnect();
   FShown = true;
 }
 
@@ -398,6 +401,7 @@ void TWombatForm::FormDestroy() {
     PlatformUi().ShowMessage(QString::fromStdString(error.what()));
   }
   SaveFunctionKeys();
+  CloseSiblingLink();
   FLogMgr->Close();
 }
 

@@ -13,6 +13,8 @@
 #include <new>
 #include <ostream>
 
+#include "text/AtomicFile.h"
+
 const char* const TLightStrings::IndexErrorMessage = "インデックスがリストの範囲を超えています";
 
 namespace {
@@ -321,16 +323,7 @@ void TLightStrings::LoadFromFile(const std::string& FileName) {
 }
 
 void TLightStrings::SaveToFile(const std::string& FileName) const {
-  TFile file = OpenFile(FileName, "wb");
-  std::setvbuf(file.get(), nullptr, _IOFBF, 8192);
-  for (int32_t i = 0; i < FCount; ++i) {
-    const std::string_view line = LineView(FList[i]);
-    if (std::fwrite(line.data(), 1, line.size(), file.get()) != line.size() ||
-        std::fwrite("\r\n", 1, 2, file.get()) != 2) {
-      RaiseInOutError(errno ? errno : EIO);
-    }
-  }
-  if (std::fclose(file.release()) != 0) RaiseInOutError(errno ? errno : EIO);
+  WriteFileAtomically(FileName, GetText());
 }
 
 void TLightStrings::SaveToStream(std::ostream& Stream) const {

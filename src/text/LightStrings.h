@@ -71,7 +71,8 @@ class TLightStrings {
   // lone LF stays in the line, a byte 0x1A ends the file. Failures raise
   // EInOutError; after a failed load the store keeps the lines read so far.
   virtual void LoadFromFile(const std::string& FileName);
-  // Writes every line followed by CR LF.
+  // Writes every line followed by CR LF, replacing the file as a whole: a
+  // failure leaves the old file as it was.
   virtual void SaveToFile(const std::string& FileName) const;
   // Writes Text at the stream's position.
   virtual void SaveToStream(std::ostream& Stream) const;

@@ -1,5 +1,10 @@
 #include "text/LogMgr.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "text/AtomicFile.h"
 #include "text/Codec.h"
 
 namespace {
@@ -34,43 +39,54 @@ std::string FilePartOf(const std::string& path) {
   return path.substr(start, end - start);
 }
 
+TLogMgr::~TLogMgr() {
+  if (!IsOpen()) return;
+  WritePending();
+  CloseFile();
+}
+
 void TLogMgr::Open(const std::string& name) {
   Close();
   if (!FEnabled) return;
   FFileName = FilePartOf(name);
-  FFile.clear();
-  FFile.open(Cp932ToUtf8(FFolder + FFileName), std::ios::binary | std::ios::app);
-  if (!FFile.is_open()) {
-    Report("のｵｰﾌﾟﾝに失敗しました。");
-    return;
-  }
-  FIsOpen = true;
+  const std::filesystem::path path = FFolder / Cp932ToUtf8(FFileName);
+  FFile = ::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, S_IRUSR | S_IWUSR);
+  if (!IsOpen()) Report("のｵｰﾌﾟﾝに失敗しました。");
 }
 
 void TLogMgr::WriteLine(const std::string& line) {
-  if (!FIsOpen) return;
-  FFile.write(line.data(), static_cast<std::streamsize>(line.size()));
-  FFile.write("\r\n", 2);
-  if (!FFile) {
-    CloseFile();
-    Report("への書き出しに失敗しました。");
-  }
+  if (!IsOpen()) return;
+  FPending += line;
+  FPending += "\r\n";
+  if (FPending.size() > MaxPendingBytes) Flush();
+}
+
+void TLogMgr::Flush() {
+  if (!IsOpen() || WritePending()) return;
+  CloseFile();
+  Report("への書き出しに失敗しました。");
 }
 
 void TLogMgr::Close() {
-  if (!FIsOpen) return;
-  CloseFile();
-  if (!FFile) Report("への書き出しに失敗しました。");
+  Flush();
+  if (IsOpen()) CloseFile();
+}
+
+bool TLogMgr::WritePending() {
+  const bool written = WriteAllBytes(FFile, FPending);
+  FPending.clear();
+  return written;
 }
 
 void TLogMgr::CloseFile() {
-  FFile.close();
-  FIsOpen = false;
+  ::close(FFile);
+  FFile = -1;
+  FPending.clear();
 }
 
-void TLogMgr::SetFolder(const std::string& folder) {
+void TLogMgr::SetFolder(const std::filesystem::path& folder) {
   FFolder = folder;
-  if (!FFolder.empty() && FFolder.back() != '/') FFolder += '/';
+  if (!FFolder.empty()) FFolder /= "";
 }
 
 void TLogMgr::SetEnabled(bool enabled) {
@@ -79,5 +95,5 @@ void TLogMgr::SetEnabled(bool enabled) {
 }
 
 void TLogMgr::Report(const char* what) {
-  if (ShowMessage) ShowMessage("ﾛｸﾞﾌｧｲﾙ(" + Cp932ToUtf8(FFolder + FFileName) + ")" + what);
+  if (ShowMessage) ShowMessage("ﾛｸﾞﾌｧｲﾙ(" + FFolder.string() + Cp932ToUtf8(FFileName) + ")" + what);
 }

@@ -62,11 +62,14 @@ void TReplaceFontList::LoadFromFile(const std::string& path) {
 void TReplaceFontList::Add(const TReplaceFont& entry) {
   const auto [present, added] = FEntries.try_emplace(entry.Code, entry);
   if (!added) present->second = entry;
+  ++FVersion;
 }
 
 void TReplaceFontList::Update(int32_t code, const TReplaceFont& entry) {
   const auto present = FEntries.find(code);
-  if (present != FEntries.end()) present->second = entry;
+  if (present == FEntries.end()) return;
+  present->second = entry;
+  ++FVersion;
 }
 
 const TReplaceFont& TReplaceFontList::Find(int32_t code) {

@@ -34,9 +34,13 @@ class TReplaceFontList {
   // is shared: the next Find overwrites it.
   const TReplaceFont& Find(int32_t code);
   int32_t Count() const { return static_cast<int32_t>(FEntries.size()); }
+  // Changes whenever an entry is added or changed, so that users of the
+  // list can tell that what they drew is out of date.
+  uint64_t Version() const { return FVersion; }
 
  private:
   // Keyed by the code an entry was listed under.
   std::unordered_map<int32_t, TReplaceFont> FEntries;
   TReplaceFont FResult;
+  uint64_t FVersion = 0;
 };

@@ -219,10 +219,14 @@ QFont TLinePainter::ReplacementFont(const std::string& name) const {
   return font;
 }
 
-QString TLinePainter::ReplacementText(int32_t code) {
+QString ReplacementText(int32_t code, const QRawFont& font) {
   const auto high = static_cast<char>((code >> 8) & 0xFF);
-  const auto low = static_cast<char>(code & 0xFF);
-  return high == 0 ? ToQString(std::string(1, low)) : ToQString(std::string{high, low});
+  const auto low = static_cast<unsigned char>(code & 0xFF);
+  if (high != 0) return ToQString(std::string{high, static_cast<char>(low)});
+  // Symbol fonts put their byte codes in the private range U+F000 + byte.
+  const QChar symbol(0xF000 + low);
+  if (low >= 0x80 && font.isValid() && font.supportsCharacter(symbol)) return symbol;
+  return QChar(low);
 }
 
 int TLinePainter::Width(std::string_view text, size_t bytes) const {
@@ -236,14 +240,14 @@ int TLinePainter::Width(std::string_view text, size_t bytes) const {
 
 void TLinePainter::Draw(QPainter& painter, int top, int lineHeight, int textHeight, int width,
                         const TLineText& line, const std::vector<TStyleRun>& runs, QRgb background,
-                        std::optional<std::pair<size_t, size_t>> selection) const {
+                        std::optional<TByteRange> selection) const {
   painter.fillRect(0, top, width, lineHeight, QColor(background));
   std::vector<size_t> cuts;
   for (const TStyleRun& run : runs) cuts.push_back(run.Begin);
   if (selection) {
-    selection->second = std::min(selection->second, line.Own.size());
-    cuts.push_back(selection->first);
-    cuts.push_back(selection->second);
+    selection->Last = std::min(selection->Last, line.Own.size());
+    cuts.push_back(selection->First);
+    cuts.push_back(selection->Last);
   }
   const TDecodedLine decoded(line.Own, std::move(cuts));
   // A replaced character keeps its place but is drawn in its replacement.
@@ -304,13 +308,15 @@ void TLinePainter::Draw(QPainter& painter, int top, int lineHeight, int textHeig
   }
   for (const TStyleRun& run : runs) {
     if (run.ReplaceCode < 1) continue;
-    painter.setFont(ReplacementFont(run.FontName));
+    const QFont font = ReplacementFont(run.FontName);
+    painter.setFont(font);
     painter.setPen(QColor(run.Fore));
-    painter.drawText(x(run.Begin), baseline, ReplacementText(run.ReplaceCode));
+    painter.drawText(x(run.Begin), baseline,
+                     ReplacementText(run.ReplaceCode, QRawFont::fromFont(font)));
   }
   if (selection) {
     painter.setCompositionMode(QPainter::CompositionMode_Difference);
-    painter.fillRect(x(selection->first), top, x(selection->second) - x(selection->first),
+    painter.fillRect(x(selection->First), top, x(selection->Last) - x(selection->First),
                      lineHeight, Qt::white);
     painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
   }

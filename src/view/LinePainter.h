@@ -16,6 +16,7 @@
 
 #include "text/Analysis.h"
 #include "text/ReplaceFont.h"
+#include "view/TextPoint.h"
 
 class QPainter;
 
@@ -65,6 +66,11 @@ struct TStyleRun {
 std::vector<TStyleRun> StyleRuns(const TLineText& line, const TLineStyle& style,
                                  TAnalysis& analysis);
 
+// The character that a replacement code draws in `font`: two bytes (high
+// byte first) are a CP932 character; a single byte is the font's own byte
+// (Latin-1, or the private range of a symbol font), never a CP932 one.
+QString ReplacementText(int32_t code, const QRawFont& font);
+
 // Draws lines into a band of the back buffer with the view's font.
 class TLinePainter {
  public:
@@ -75,7 +81,7 @@ class TLinePainter {
   // (`last` beyond the text means to its end) over the whole band.
   void Draw(QPainter& painter, int top, int lineHeight, int textHeight, int width,
             const TLineText& line, const std::vector<TStyleRun>& runs, QRgb background,
-            std::optional<std::pair<size_t, size_t>> selection) const;
+            std::optional<TByteRange> selection) const;
 
   // Width in pixels of the first `bytes` bytes of `text`, measured on the
   // decoded characters.
@@ -92,8 +98,6 @@ class TLinePainter {
   // end); false when a character has no glyph in the font itself.
   bool Place(const QString& text, QList<quint32>& glyphs, std::vector<qreal>& x) const;
   QFont ReplacementFont(const std::string& name) const;
-  // The one or two bytes of a replacement code, high byte first.
-  static QString ReplacementText(int32_t code);
 
   QFont FFont;
   QFontMetrics FMetrics;

@@ -1,15 +1,15 @@
 #include "view/Motion.h"
 
 #include <algorithm>
-#include <optional>
+#include <climits>
+
+#include "view/LineFolder.h"
 
 namespace {
 
-constexpr char SectionMark = '\x01';
-
-bool IsCommand(char c) {
-  return c >= '\x02' && c <= '\x07';
-}
+// Frames kept per section: a section that repeats a long frame many times
+// would otherwise take memory in proportion to the square of its length.
+constexpr size_t MostFrameBytes = 64 * 1024;
 
 // The frame text padded with spaces to `width` bytes.
 std::string Padded(std::string frame, int width) {
@@ -20,14 +20,14 @@ std::string Padded(std::string frame, int width) {
 // Collects frames while the section's bytes are walked.
 class TFrameCollector {
  public:
-  // A frame boundary made by `command` at 0-based `pos` of `text`.
+  // A frame boundary made by the command at `pos` of `text`.
   void Boundary(std::string_view text, size_t pos) {
     if (current_.empty()) {
       // Nothing new since the last boundary: hold the last frame once more.
-      frames_.push_back(frames_.empty() ? std::string() : frames_.back());
+      Keep(frames_.empty() ? std::string() : frames_.back());
       return;
     }
-    if (deleteRun_ == 0) frames_.push_back(current_);
+    if (deleteRun_ == 0) Keep(current_);
     widest_ = std::max(widest_, static_cast<int>(current_.size()));
     Act(text, pos);
   }
@@ -36,6 +36,12 @@ class TFrameCollector {
   int Widest() const { return widest_; }
 
  private:
+  void Keep(const std::string& frame) {
+    if (!frames_.empty() && kept_ + frame.size() > MostFrameBytes) return;
+    kept_ += frame.size();
+    frames_.push_back(frame);
+  }
+
   void Act(std::string_view text, size_t pos) {
     switch (text[pos]) {
       case '\x02':
@@ -60,47 +66,45 @@ class TFrameCollector {
 
   std::string current_;
   std::vector<std::string> frames_;
+  size_t kept_ = 0;
   int widest_ = 0;
   int deleteRun_ = 0;
 };
 
 }  // namespace
 
-TMotion ParseMotion(std::string& text) {
-  // A section needs its opening and its closing byte.
-  const size_t first = text.find(SectionMark);
-  if (first == std::string::npos || text.find(SectionMark, first + 1) == std::string::npos)
-    return {};
+TMotion ParseSection(std::string_view section, size_t held) {
   TFrameCollector collector;
-  std::optional<size_t> open;
-  std::optional<size_t> close;
-  for (size_t pos = 0; pos < text.size() && !close; ++pos) {
-    const char c = text[pos];
-    if (c == SectionMark && !open) {
-      open = pos;
-    } else if (c == SectionMark || IsCommand(c)) {
-      collector.Boundary(text, pos);
-      if (c == SectionMark) close = pos;
-    } else if (open) {
+  for (size_t i = 0; i < held; ++i) collector.Boundary(section, 0);
+  for (size_t pos = 1; pos < section.size(); ++pos) {
+    const char c = section[pos];
+    if (c == MotionSectionMark || IsMotionCommand(c))
+      collector.Boundary(section, pos);
+    else
       collector.Append(c);
-    }
   }
-  if (!close) return {};
   TMotion motion;
   motion.Width = collector.Widest();
   motion.Frames = collector.TakeFrames();
-  motion.Start = static_cast<int>(*open) + 1;
   motion.Frame = 1;
-  text =
-      text.substr(0, *open) + Padded(motion.Frames.front(), motion.Width) + text.substr(*close + 1);
   return motion;
+}
+
+std::string PaddedFrame(const TMotion& motion) {
+  return Padded(motion.Frames[static_cast<size_t>(motion.Frame - 1)], motion.Width);
+}
+
+TMotion ParseMotion(std::string& text) {
+  TLineFolder folder(std::move(text), INT_MAX, true);
+  TStoredPiece piece = folder.Next();
+  text = std::move(piece.Text);
+  return std::move(piece.Motion);
 }
 
 std::string NextMotionFrame(std::string_view line, TMotion& motion) {
   motion.Frame = motion.Frame >= static_cast<int>(motion.Frames.size()) ? 1 : motion.Frame + 1;
   const size_t start = std::min(line.size(), static_cast<size_t>(motion.Start - 1));
   const size_t after = std::min(line.size(), start + static_cast<size_t>(motion.Width));
-  return std::string(line.substr(0, start)) +
-         Padded(motion.Frames[static_cast<size_t>(motion.Frame - 1)], motion.Width) +
+  return std::string(line.substr(0, start)) + PaddedFrame(motion) +
          std::string(line.substr(after));
 }

@@ -7,6 +7,14 @@
 #include <string_view>
 #include <vector>
 
+// Opens and closes a section.
+inline constexpr char MotionSectionMark = '\x01';
+
+// The bytes 0x02 to 0x07: frame boundaries with their actions.
+inline bool IsMotionCommand(char c) {
+  return c >= '\x02' && c <= '\x07';
+}
+
 // The animation state of one stored line. Empty (no frames) for a line
 // without animation.
 struct TMotion {
@@ -17,6 +25,15 @@ struct TMotion {
 
   bool Empty() const { return Frames.empty(); }
 };
+
+// The frames of `section`, which runs from its opening 0x01 to its closing
+// one; `held` command bytes before the opening each add an empty frame
+// first. The motion shows frame 1; its Start is left to the caller. Frames
+// beyond a bounded total size are dropped.
+TMotion ParseSection(std::string_view section, size_t held);
+
+// The frame shown, padded with spaces to the region's width.
+std::string PaddedFrame(const TMotion& motion);
 
 // Looks for a closed section in `text`. When there is one, replaces it by its
 // first frame padded with spaces to the widest frame's width and returns the

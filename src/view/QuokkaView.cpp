@@ -12,6 +12,7 @@
 
 #include "text/QtCodec.h"
 #include "view/LineFold.h"
+#include "view/LineFolder.h"
 
 namespace {
 
@@ -25,6 +26,14 @@ constexpr int ShortestMotionInterval = 10;
 
 // Row key serial of the line after the last one.
 constexpr uint64_t NoLineSerial = 1;
+
+// The widest layout, in characters: the back buffer and the horizontal
+// range never grow beyond it, whatever is stored unfolded.
+constexpr int WidestLayout = 1024;
+
+// Bytes of a line drawn per character of the layout: enough for the
+// narrowest characters of a proportional font to fill the back buffer.
+constexpr int DrawnBytesPerColumn = 4;
 
 }  // namespace
 
@@ -80,7 +89,15 @@ TQuokkaView::~TQuokkaView() = default;
 
 int TQuokkaView::FoldWidth() const {
   if (FEightyColumns) return 80;
-  return std::max(1, viewport()->width() / FCharWidth);
+  return std::max(1, TextAreaWidth() / FCharWidth);
+}
+
+// A hidden view is not laid out; it takes the width that its parent will
+// give it when it is shown, less its frame and scroll bar.
+int TQuokkaView::TextAreaWidth() const {
+  if (!isHidden() || !parentWidget()) return viewport()->width();
+  const int scrollBar = HasVerticalBar() ? verticalScrollBar()->sizeHint().width() : 0;
+  return std::max(1, parentWidget()->contentsRect().width() - 2 * frameWidth() - scrollBar);
 }
 
 void TQuokkaView::WriteMotion(int Index, TMotion Motion) {
@@ -92,35 +109,29 @@ void TQuokkaView::WriteMotion(int Index, TMotion Motion) {
 
 int TQuokkaView::StoreLine(std::string Text) {
   std::erase(Text, FoldMark);
-  const int width = FoldWidth();
+  return StorePieces(TLineFolder(std::move(Text), FoldWidth(), !FIgnoreMotion));
+}
+
+// Writes the folder's pieces from FWritePos on: over blanked lines first,
+// then appended.
+int TQuokkaView::StorePieces(TLineFolder Folder, size_t Offset) {
   int result = LineCount();
   do {
     if (FWritePos >= LineCount()) FLineColors.push_back(FTextColor.rgba());
-    TMotion motion;
-    if (!FIgnoreMotion) {
-      motion = ParseMotion(Text);
-      if (!motion.Empty()) FMotionTimer.start();
-    }
-    size_t cut = Text.size();
-    if (static_cast<int>(Text.size()) >= width)
-      cut = std::min(cut, static_cast<size_t>(FoldCut(Text, width)));
-    const bool folded = cut < Text.size();
-    // An animated region that the fold cuts through stays at its first frame.
-    if (!motion.Empty() && static_cast<size_t>(motion.Start - 1 + motion.Width) > cut) motion = {};
-    std::string piece = Text.substr(0, cut);
-    if (folded) piece += FoldMark;
-    Text.erase(0, cut);
-    WriteMotion(FWritePos, std::move(motion));
+    FPartial.LastPiece = Offset + Folder.Position();
+    TStoredPiece piece = Folder.Next();
+    if (!piece.Motion.Empty()) FMotionTimer.start();
+    WriteMotion(FWritePos, std::move(piece.Motion));
     if (FWritePos < LineCount()) {
-      FLines.Put(FWritePos, piece);
+      FLines.Put(FWritePos, piece.Text);
       FLineSerials[static_cast<size_t>(FWritePos)] = NewSerial();
       result = LineCount();
     } else {
-      result = FLines.Add(piece);
+      result = FLines.Add(piece.Text);
       FLineSerials.push_back(NewSerial());
     }
     ++FWritePos;
-  } while (!Text.empty());
+  } while (!Folder.Done());
   return result;
 }
 
@@ -141,6 +152,7 @@ void TQuokkaView::WidenMaxChar(int First, int Last) {
   size_t widest = 0;
   for (int i = std::max(First, 0); i <= Last && i < LineCount(); ++i)
     widest = std::max(widest, FLines.View(i).size());
+  widest = std::min(widest, static_cast<size_t>(WidestLayout));
   if (static_cast<int>(widest) > FMaxChar) {
     SetMaxChar(static_cast<int>(widest));
     UpdateScrollRanges();
@@ -157,6 +169,7 @@ void TQuokkaView::FinishAdding(int SourceLines) {
       SetTopLine(LineCount() - FPageLines);
       SetVScrollPos(FTopLine);
     }
+    KeepPageOnTheLines();
   }
   RefreshView();
 }
@@ -185,14 +198,63 @@ void TQuokkaView::AddColoredLines(const std::vector<std::string>& Lines,
 }
 
 void TQuokkaView::ShowPartialLine(std::string_view Text) {
-  DropPartialLine();
-  const int first = FWritePos;
-  StoreLine(std::string(WithoutDanglingLeadByte(Text)));
-  const int end = LineCount();
-  while (FMaxLineCount > 0 && LineCount() > FMaxLineCount) Delete(0);
+  const int first = LineCount() - FPartialCount;
+  if (!GrowPartialLine(Text)) ReshowPartialLine(Text);
+  FPartialCount = LineCount() - first;
+  ApplyLineLimit();
   FinishAdding(1);
-  // Trimming may have taken stored lines of the partial line itself.
-  FPartialCount = std::min(end - first, LineCount());
+}
+
+void TQuokkaView::ReshowPartialLine(std::string_view Text) {
+  DropPartialLine();
+  FPartial.Raw = Text;
+  FPartial.Shown = WithoutDanglingLeadByte(Text);
+  std::erase(FPartial.Shown, FoldMark);
+  FPartial.Width = FoldWidth();
+  FPartial.Parsed = !FIgnoreMotion;
+  FPartial.Growable = FIgnoreMotion || FPartial.Shown.find(MotionSectionMark) == std::string::npos;
+  StorePieces(TLineFolder(FPartial.Shown, FPartial.Width, FPartial.Parsed));
+}
+
+// A partial line that only grew since it was shown keeps its stored lines
+// but the last, which is folded again with what arrived: the cost of a
+// block does not grow with the length of the line. False when the line
+// must be stored anew.
+bool TQuokkaView::GrowPartialLine(std::string_view Text) {
+  if (FPartialCount == 0 || !FPartial.Growable || FPartial.Width != FoldWidth() ||
+      FPartial.Parsed == FIgnoreMotion || Text.size() < FPartial.Raw.size() ||
+      Text.compare(0, FPartial.Raw.size(), FPartial.Raw) != 0)
+    return false;
+  // The shown text ends on a character boundary of the raw text.
+  const size_t boundary = WithoutDanglingLeadByte(FPartial.Raw).size();
+  std::string added(WithoutDanglingLeadByte(Text.substr(boundary)));
+  std::erase(added, FoldMark);
+  if (!FIgnoreMotion && added.find(MotionSectionMark) != std::string::npos) return false;
+  FPartial.Raw.append(Text.substr(FPartial.Raw.size()));
+  FPartial.Shown += added;
+  FWritePos = LineCount() - 1;
+  StorePieces(TLineFolder(FPartial.Shown.substr(FPartial.LastPiece), FPartial.Width,
+                          FPartial.Parsed),
+              FPartial.LastPiece);
+  return true;
+}
+
+void TQuokkaView::ApplyLineLimit() {
+  if (FMaxLineCount <= 0 || LineCount() <= FMaxLineCount) return;
+  const int excess = LineCount() - FMaxLineCount;
+  for (int i = 0; i < excess; ++i) FLines.Delete(0);
+  FLineColors.erase(FLineColors.begin(), FLineColors.begin() + excess);
+  FMotions.erase(FMotions.begin(), FMotions.begin() + excess);
+  FLineSerials.erase(FLineSerials.begin(), FLineSerials.begin() + excess);
+  // Trimming may take stored lines of the partial line itself.
+  FPartialCount = std::min(FPartialCount, LineCount());
+  // The selection stays on the text it covers, so that what is highlighted
+  // is what a drag goes on to select and what Copy takes.
+  FSelStart = LinesRemovedAbove(FSelStart, excess);
+  FSelEnd = LinesRemovedAbove(FSelEnd, excess);
+  UpdateScrollRanges();
+  if (LineCount() - 1 < FTopLine) SetTopLine(LineCount() - 1);
+  KeepPageOnTheLines();
 }
 
 void TQuokkaView::Assign(const std::vector<std::string>& Lines) {
@@ -206,6 +268,7 @@ void TQuokkaView::Assign(const std::vector<std::string>& Lines) {
 }
 
 void TQuokkaView::Clear() {
+  FPartialCount = 0;
   FLineColors.clear();
   FMotions.clear();
   FLineSerials.clear();
@@ -217,7 +280,7 @@ void TQuokkaView::Clear() {
   if (FTopLine != 0) {
     SetTopLine(0);
   } else {
-    FBottomLine = 0;
+    KeepPageOnTheLines();
     RefreshView();
   }
 }
@@ -227,7 +290,12 @@ void TQuokkaView::AssignTo(std::vector<std::string>& Dest) const {
 }
 
 void TQuokkaView::Delete(int Index) {
+  const int partialStart = LineCount() - FPartialCount;
   FLines.Delete(Index);
+  if (Index >= partialStart) {
+    --FPartialCount;
+    FPartial.Growable = false;
+  }
   const auto at = static_cast<ptrdiff_t>(Index);
   FLineColors.erase(FLineColors.begin() + at);
   FMotions.erase(FMotions.begin() + at);
@@ -235,15 +303,18 @@ void TQuokkaView::Delete(int Index) {
   UpdateScrollRanges();
   ResetSelection();
   if (LineCount() - 1 < FTopLine) SetTopLine(LineCount() - 1);
+  KeepPageOnTheLines();
 }
 
 void TQuokkaView::Exchange(int Index1, int Index2) {
   FLines.Exchange(Index1, Index2);
+  if (InPartialLine(Index1) || InPartialLine(Index2)) EndPartialLine();
   const auto i = static_cast<size_t>(Index1);
   const auto j = static_cast<size_t>(Index2);
   std::swap(FLineColors[i], FLineColors[j]);
   std::swap(FMotions[i], FMotions[j]);
   std::swap(FLineSerials[i], FLineSerials[j]);
+  KeepPageOnTheLines();
   auto shown = [this](int index) { return index >= FTopLine && index <= FBottomLine; };
   if (shown(Index1) || shown(Index2)) RefreshView();
 }
@@ -258,6 +329,8 @@ int TQuokkaView::IndexOf(std::string_view S) const {
 }
 
 void TQuokkaView::Insert(int Index, std::string_view S) {
+  // The partial line stays last: a line inserted into or after it goes before it.
+  if (Index <= LineCount() && InPartialLine(Index)) Index = LineCount() - FPartialCount;
   FLines.Insert(Index, S);
   const auto at = static_cast<ptrdiff_t>(Index);
   FLineColors.insert(FLineColors.begin() + at, FTextColor.rgba());
@@ -265,12 +338,15 @@ void TQuokkaView::Insert(int Index, std::string_view S) {
   FLineSerials.insert(FLineSerials.begin() + at, NewSerial());
   WidenMaxChar(Index, Index);
   UpdateScrollRanges();
+  KeepPageOnTheLines();
   if (Index <= FBottomLine) RefreshView();
 }
 
 void TQuokkaView::Put(int Index, std::string_view S) {
   if (Index < 0 || Index >= LineCount()) return;
   FLines.Put(Index, S);
+  if (InPartialLine(Index)) EndPartialLine();
+  KeepPageOnTheLines();
   FLineSerials[static_cast<size_t>(Index)] = NewSerial();
   UpdateScrollRanges();
   if (Index >= FTopLine && Index <= FBottomLine) RefreshView();
@@ -289,6 +365,7 @@ void TQuokkaView::FinishLoading() {
   WidenMaxChar(0, LineCount() - 1);
   UpdateScrollRanges();
   ResetSelection();
+  KeepPageOnTheLines();
   if (FTopLine != 0)
     SetTopLine(0);
   else
@@ -365,6 +442,30 @@ void TQuokkaView::SetBottomLine(int Value) {
 void TQuokkaView::ResetSelection() {
   FSelStart = {};
   FSelEnd = FSelStart;
+  PlaceCaret(FSelEnd);
+}
+
+bool TQuokkaView::InPartialLine(int Index) const {
+  return FPartialCount > 0 && Index >= LineCount() - FPartialCount;
+}
+
+// Its stored lines become ordinary lines that the next batch leaves alone.
+void TQuokkaView::EndPartialLine() {
+  FPartialCount = 0;
+}
+
+void TQuokkaView::KeepPageOnTheLines() {
+  const int last = std::max(LineCount() - 1, 0);
+  FTopLine = std::clamp(FTopLine, 0, last);
+  FBottomLine = std::clamp(FTopLine + FPageLines - 1, FTopLine, last);
+  FSelStart = ClampToText(FLines, FSelStart);
+  FSelEnd = ClampToText(FLines, FSelEnd);
+  PlaceCaret(FSelEnd);
+}
+
+TTextPoint TQuokkaView::LinesRemovedAbove(TTextPoint Point, int Removed) {
+  if (Point.Line >= Removed) return {Point.Column, Point.Line - Removed};
+  return {};
 }
 
 TTextPoint TQuokkaView::ClampSelectionEnd(TTextPoint Point) const {
@@ -377,8 +478,7 @@ TTextPoint TQuokkaView::ClampSelectionEnd(TTextPoint Point) const {
     Point.Column -= length - 1;
     ++Point.Line;
   }
-  Point.Column = std::max(Point.Column, 0);
-  return Point;
+  return ClampToText(FLines, Point);
 }
 
 void TQuokkaView::SetSelStart(TTextPoint Value) {
@@ -417,11 +517,13 @@ void TQuokkaView::UpdateLayout() {
   {
     TUpdatingScope updating(*this);
     UpdateMetrics();
-    FPageLines = std::max(0, viewport()->height() / FLineHeight);
+    // Even a view lower than a line shows one, so that it can reach its end.
+    FPageLines = std::max(1, viewport()->height() / FLineHeight);
     UpdateScrollRanges();
     FPainter = TLinePainter(font());
     FBackBuffer.Reset((FMaxChar + 1) * FCharWidth, FLineHeight, FPageLines);
     if (LineCount() > FPageLines) SetBottomLine(FPageLines + FTopLine - 1);
+    KeepPageOnTheLines();
   }
   RefreshView();
 }
@@ -531,7 +633,7 @@ void TQuokkaView::SetScrollBar(TScrollStyle Value) {
 }
 
 void TQuokkaView::SetMaxChar(int Value) {
-  Value = std::max(Value, 1);
+  Value = std::clamp(Value, 1, WidestLayout);
   if (Value == FMaxChar) return;
   FMaxChar = Value;
   UpdateLayout();
@@ -620,27 +722,6 @@ bool TQuokkaView::IsContinued(int Index) const {
   return Index + 1 < LineCount() && EndsWithFoldMark(FLines.View(Index));
 }
 
-std::optional<std::pair<size_t, size_t>> TQuokkaView::SelectedBytes(int Index) const {
-  const int count = LineCount();
-  if (FSelStart == FSelEnd || count == 0) return std::nullopt;
-  const bool ordered = FSelStart.Line < FSelEnd.Line ||
-                       (FSelStart.Line == FSelEnd.Line && FSelStart.Column <= FSelEnd.Column);
-  TTextPoint start = ordered ? FSelStart : FSelEnd;
-  TTextPoint end = ordered ? FSelEnd : FSelStart;
-  const int bottom = std::min(FBottomLine, count - 1);
-  if (start.Line > bottom || end.Line < FTopLine) return std::nullopt;
-  if (start.Line < FTopLine) start = {1, FTopLine};
-  if (end.Line > bottom) end = {static_cast<int>(FLines.View(bottom).size()) + 1, bottom};
-  start.Column = std::max(start.Column, 1);
-  end.Column = std::max(end.Column, 1);
-  if (Index < start.Line || Index > end.Line) return std::nullopt;
-  const int firstColumn = Index == start.Line ? start.Column : 1;
-  if (static_cast<int>(FLines.View(Index).size()) < firstColumn) return std::nullopt;
-  const size_t last =
-      Index == end.Line ? static_cast<size_t>(end.Column - 1) : std::numeric_limits<size_t>::max();
-  return std::make_pair(static_cast<size_t>(firstColumn - 1), last);
-}
-
 TRowKey TQuokkaView::RowKey(int Index) const {
   if (Index < 0 || Index >= LineCount()) return {};
   const auto at = static_cast<size_t>(Index);
@@ -650,10 +731,10 @@ TRowKey TQuokkaView::RowKey(int Index) const {
   if (EndsWithFoldMark(FLines.View(Index)))
     key.After = IsContinued(Index) ? FLineSerials[at + 1] : NoLineSerial;
   key.Color = FLineColors[at];
-  if (const auto selected = SelectedBytes(Index)) {
+  if (const auto selected = ::SelectedBytes(FLines, FSelStart, FSelEnd, Index)) {
     constexpr size_t Widest = std::numeric_limits<uint32_t>::max() - 1;
-    key.SelFirst = static_cast<uint32_t>(std::min(selected->first, Widest) + 1);
-    key.SelLast = static_cast<uint32_t>(std::min(selected->second, Widest) + 1);
+    key.SelFirst = static_cast<uint32_t>(std::min(selected->First, Widest) + 1);
+    key.SelLast = static_cast<uint32_t>(std::min(selected->Last, Widest) + 1);
   }
   return key;
 }
@@ -666,21 +747,34 @@ void TQuokkaView::DrawLine(QPainter& Painter, int Top, int Index) {
   const std::string_view stored = FLines.View(Index);
   const bool continuation = IsContinuation(Index);
   TLineText line;
-  line.Own = WithoutFoldMark(stored);
-  if (continuation) line.Before = WithoutFoldMark(FLines.View(Index - 1));
-  if (IsContinued(Index)) line.After = FLines.View(Index + 1);
+  line.Own = DrawnPart(WithoutFoldMark(stored));
+  const bool whole = line.Own.size() == WithoutFoldMark(stored).size();
+  // A link may run in from an over-long previous line; it is left unmarked.
+  if (continuation) {
+    const std::string_view before = WithoutFoldMark(FLines.View(Index - 1));
+    if (DrawnPart(before).size() == before.size()) line.Before = before;
+  }
+  if (IsContinued(Index) && whole) line.After = DrawnPart(FLines.View(Index + 1));
   line.HeadLine = stored.size() >= 4 && !continuation;
   line.BaseColor = FLineColors[static_cast<size_t>(Index)];
   const std::vector<TStyleRun> runs = StyleRuns(line, FStyle, FAnalysis);
   FPainter.Draw(Painter, Top, FLineHeight, FLineHeight - FVSpace, FBackBuffer.Width(), line, runs,
-                FStyle.Background, SelectedBytes(Index));
+                FStyle.Background, ::SelectedBytes(FLines, FSelStart, FSelEnd, Index));
+}
+
+// The start of a line that covers the back buffer's width: drawing costs in
+// proportion to what can be seen, however long the stored line.
+std::string_view TQuokkaView::DrawnPart(std::string_view Text) const {
+  const int most = DrawnBytesPerColumn * (FMaxChar + 1);
+  if (static_cast<int>(Text.size()) <= most) return Text;
+  return Text.substr(0, static_cast<size_t>(FoldCut(Text, most)));
 }
 
 void TQuokkaView::BringPageUpToDate() {
-  // The replacement list tells no one when it is loaded; its size does.
-  if (FBufferColor != FStyle.Background || FDrawnReplacements != FReplaceFonts.Count()) {
+  // The replacement list tells no one when it changes; its version does.
+  if (FBufferColor != FStyle.Background || FDrawnReplacements != FReplaceFonts.Version()) {
     FBufferColor = FStyle.Background;
-    FDrawnReplacements = FReplaceFonts.Count();
+    FDrawnReplacements = FReplaceFonts.Version();
     FBackBuffer.Invalidate();
   }
   std::vector<TRowKey> keys(static_cast<size_t>(FPageLines));

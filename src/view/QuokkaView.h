@@ -24,6 +24,7 @@
 #include "text/Analysis.h"
 #include "text/LightStrings.h"
 #include "text/ReplaceFont.h"
+#include "view/LineFolder.h"
 #include "view/LinePainter.h"
 #include "view/Motion.h"
 #include "view/NotifyStrings.h"
@@ -109,6 +110,9 @@ class TQuokkaView : public QAbstractScrollArea {
   // Shows Text as the last line until the next Add, AddLines or
   // ShowPartialLine replaces it; trims the view to MaxLineCount.
   void ShowPartialLine(std::string_view Text);
+  // Removes the oldest lines beyond MaxLineCount; the selection stays on
+  // the text it covers.
+  void ApplyLineLimit();
   // Makes Value the first line shown (clamped; OnViewLineChanging may change it).
   void SetTopLine(int Value);
   // Makes Value the last line shown.
@@ -278,7 +282,11 @@ class TQuokkaView : public QAbstractScrollArea {
 
   // Ingestion
   int StoreLine(std::string Text);
+  int StorePieces(TLineFolder Folder, size_t Offset = 0);
+  void ReshowPartialLine(std::string_view Text);
+  bool GrowPartialLine(std::string_view Text);
   int FoldWidth() const;
+  int TextAreaWidth() const;
   void WriteMotion(int Index, TMotion Motion);
   void DropPartialLine();
   void FinishAdding(int SourceLines);
@@ -286,6 +294,11 @@ class TQuokkaView : public QAbstractScrollArea {
   void AppendLineEntries();
   void FinishLoading();
   void ResetSelection();
+  bool InPartialLine(int Index) const;
+  void EndPartialLine();
+  // Brings the top and bottom lines and the caret back onto the lines.
+  void KeepPageOnTheLines();
+  static TTextPoint LinesRemovedAbove(TTextPoint Point, int Removed);
   uint64_t NewSerial() { return FNextSerial++; }
 
   // Layout and scrolling
@@ -308,9 +321,9 @@ class TQuokkaView : public QAbstractScrollArea {
   void BringPageUpToDate();
   TRowKey RowKey(int Index) const;
   void DrawLine(QPainter& Painter, int Top, int Index);
+  std::string_view DrawnPart(std::string_view Text) const;
   bool IsContinuation(int Index) const;
   bool IsContinued(int Index) const;
-  std::optional<std::pair<size_t, size_t>> SelectedBytes(int Index) const;
   void NormalizeAccentWords();
 
   // Animation
@@ -404,6 +417,16 @@ class TQuokkaView : public QAbstractScrollArea {
   int FMotionInterval = 500;
   int FPartialCount = 0;
   int FWritePos = 0;
+  // The partial line as last shown, so that a line that grows is folded
+  // again only from its last stored piece.
+  struct TPartialLine {
+    std::string Raw;        // as given
+    std::string Shown;      // as stored, before folding
+    size_t LastPiece = 0;   // where the last stored piece begins in Shown
+    int Width = 0;          // the fold width it was stored with
+    bool Parsed = false;    // animations were parsed
+    bool Growable = false;  // it may grow in place
+  } FPartial;
   TReplaceFontList FReplaceFonts;
-  int FDrawnReplacements = 0;  // entries in FReplaceFonts when the page was drawn
+  uint64_t FDrawnReplacements = 0;  // version of FReplaceFonts when the page was drawn
 };

@@ -121,6 +121,7 @@ TTextPoint TQuokkaView::PointAt(int X, int Y, bool AnyByte) const {
 }
 
 bool TQuokkaView::ScrollIntoView(TTextPoint Point) {
+  Point = ClampToText(FLines, Point);
   bool scrolled = false;
   {
     TUpdatingScope updating(*this);
@@ -400,7 +401,7 @@ void TQuokkaView::CopyToClipboard() {
 }
 
 TLink TQuokkaView::LinkAt(TTextPoint Point) const {
-  return FSelect ? ::LinkAt(FLines, Point) : TLink{};
+  return FSelect ? ::LinkAt(FLines, ClampToText(FLines, Point)) : TLink{};
 }
 
 TLink TQuokkaView::LinkAtSelStart() const {

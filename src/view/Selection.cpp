@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <limits>
 #include <vector>
 
 #include "text/Codec.h"
@@ -27,8 +28,8 @@ std::vector<TByteKind> ByteKinds(std::string_view text) {
 }
 
 bool IsTrailByte(std::string_view line, int column) {
-  const auto pos = static_cast<size_t>(column - 1);
-  return column >= 1 && pos < line.size() && ByteKinds(line)[pos] == bkTrail;
+  if (column < 1 || static_cast<size_t>(column) > line.size()) return false;
+  return ByteKinds(line)[static_cast<size_t>(column - 1)] == bkTrail;
 }
 
 bool FoldsIntoNext(const TLightStrings& lines, int line) {
@@ -93,8 +94,8 @@ TLinkKind WordKind(std::string_view word) {
 std::optional<TWord> WordAt(const TLightStrings& Lines, TTextPoint At) {
   if (At.Column < 1 || At.Line < 0 || At.Line >= Lines.Count()) return std::nullopt;
   const TJoinedLine joined = JoinedLine(Lines, At.Line);
-  const auto [begin, end] =
-      WordBytes(joined.Text, static_cast<size_t>(At.Column - 1 + joined.Offset));
+  const auto [begin, end] = WordBytes(
+      joined.Text, static_cast<size_t>(At.Column - 1) + static_cast<size_t>(joined.Offset));
   if (begin == end) return std::nullopt;
   TWord word;
   word.Start = {static_cast<int>(begin) + 1, joined.Line};
@@ -135,57 +136,113 @@ TLink LinkOnLineOf(const TLightStrings& Lines, TTextPoint At) {
   return {};
 }
 
-int SelectionText(const TLightStrings& Lines, TTextPoint A, TTextPoint B, std::string* Buffer) {
-  if (A == B || Lines.Count() == 0) return -1;
+std::optional<TByteRange> SelectedBytes(const TLightStrings& Lines, TTextPoint A, TTextPoint B,
+                                        int Line) {
+  if (A == B || Line < 0 || Line >= Lines.Count()) return std::nullopt;
   const bool ordered = A.Line < B.Line || (A.Line == B.Line && A.Column <= B.Column);
   const TTextPoint start = ordered ? A : B;
   const TTextPoint end = ordered ? B : A;
+  if (Line < start.Line || Line > end.Line) return std::nullopt;
+  const std::string_view text = Lines.View(Line);
+  // Columns below 1 count as 1; columns are taken as byte offsets from here on.
+  auto offset = [](int column) { return static_cast<size_t>(std::max(column, 1) - 1); };
+  const size_t first = Line == start.Line ? offset(start.Column) : 0;
+  if (text.size() <= first) return std::nullopt;
+  const size_t last = Line == end.Line ? std::min(text.size(), offset(end.Column)) : text.size();
+  return TByteRange{first, std::max(first, last)};
+}
+
+int SelectionText(const TLightStrings& Lines, TTextPoint A, TTextPoint B, std::string* Buffer) {
+  if (A == B || Lines.Count() == 0) return -1;
   std::vector<std::string_view> pieces;
-  for (int line = std::max(start.Line, 0); line <= end.Line && line < Lines.Count(); ++line) {
-    const std::string_view text = Lines.View(line);
-    const int firstColumn = line == start.Line ? start.Column : 1;
-    if (static_cast<int>(text.size()) < firstColumn) continue;
-    const size_t from = static_cast<size_t>(std::max(firstColumn, 1) - 1);
-    size_t to = text.size();
-    if (line == end.Line) to = std::min(to, static_cast<size_t>(std::max(end.Column - 1, 0)));
-    pieces.push_back(text.substr(from, std::max(to, from) - from));
-  }
+  const int first = std::max(std::min(A.Line, B.Line), 0);
+  const int last = std::min(std::max(A.Line, B.Line), Lines.Count() - 1);
+  for (int line = first; line <= last; ++line)
+    if (const std::optional<TByteRange> range = SelectedBytes(Lines, A, B, line))
+      pieces.push_back(Lines.View(line).substr(range->First, range->Last - range->First));
   if (pieces.empty()) return 0;
   if (Buffer == nullptr) {
     size_t bound = 2 * (pieces.size() - 1);
     for (std::string_view piece : pieces) bound += piece.size();
-    return static_cast<int>(bound);
+    return static_cast<int>(std::min<size_t>(bound, std::numeric_limits<int>::max()));
   }
   Buffer->clear();
   for (size_t i = 0; i < pieces.size(); ++i) {
-    std::string piece(pieces[i]);
-    std::erase(piece, FoldMark);
-    *Buffer += piece;
+    for (char c : pieces[i])
+      if (c != FoldMark) *Buffer += c;
     if (i + 1 < pieces.size() && !EndsWithFoldMark(pieces[i])) *Buffer += "\r\n";
   }
   return static_cast<int>(Buffer->size());
 }
 
+TTextPoint ClampToText(const TLightStrings& Lines, TTextPoint Point) {
+  if (Lines.Count() == 0 || Point.Line < 0) return {};
+  Point.Line = std::min(Point.Line, Lines.Count() - 1);
+  const auto length = static_cast<int>(Lines.View(Point.Line).size());
+  Point.Column = std::clamp(Point.Column, 0, length + 1);
+  return Point;
+}
+
+namespace {
+
+int OwnLength(const TLightStrings& lines, int line) {
+  return static_cast<int>(WithoutFoldMark(lines.View(line)).size());
+}
+
+// The end of a folded line's own text is the start of its continuation;
+// the caret takes the latter, so that every step moves it on screen.
+TTextPoint AcrossFold(const TLightStrings& lines, TTextPoint point) {
+  if (FoldsIntoNext(lines, point.Line) && point.Column > OwnLength(lines, point.Line))
+    return {1, point.Line + 1};
+  return point;
+}
+
+// The column of the character before `column` on the line (1 when none).
+int PreviousCharacter(std::string_view own, int column) {
+  int start = 1;
+  for (size_t pos = 0; static_cast<int>(pos) + 1 < column && pos < own.size();
+       pos += static_cast<size_t>(CharLength(own, pos)))
+    start = static_cast<int>(pos) + 1;
+  return start;
+}
+
+// One line up or down, keeping the column on the line and off a trail byte.
+TTextPoint VerticalStep(const TLightStrings& lines, TTextPoint to, int direction) {
+  to.Line = std::clamp(to.Line + direction, 0, lines.Count() - 1);
+  const std::string_view text = lines.View(to.Line);
+  to.Column = std::min(to.Column, OwnLength(lines, to.Line) + 1);
+  if (IsTrailByte(text, to.Column)) to.Column += direction;
+  return to;
+}
+
+}  // namespace
+
 TTextPoint CaretStep(const TLightStrings& Lines, TTextPoint From, TCaretMove Move) {
-  TTextPoint to = From;
-  auto onTrailByte = [&] { return IsTrailByte(Lines.View(to.Line), to.Column); };
+  if (Lines.Count() == 0) return {};
+  TTextPoint to = ClampToText(Lines, From);
+  to.Column = std::max(to.Column, 1);
   switch (Move) {
     case cmUp:
-      if (to.Line > 0) --to.Line;
-      if (onTrailByte()) --to.Column;
-      break;
+      return VerticalStep(Lines, to, -1);
     case cmDown:
-      if (to.Line < Lines.Count() - 1) ++to.Line;
-      if (onTrailByte()) ++to.Column;
-      break;
-    case cmLeft:
-      if (to.Column > 1) --to.Column;
-      if (onTrailByte()) --to.Column;
-      break;
-    case cmRight:
-      ++to.Column;
-      if (onTrailByte()) ++to.Column;
-      break;
+      return VerticalStep(Lines, to, 1);
+    case cmLeft: {
+      to = AcrossFold(Lines, to);
+      if (to.Column > 1)
+        return {PreviousCharacter(WithoutFoldMark(Lines.View(to.Line)), to.Column), to.Line};
+      if (to.Line == 0 || !FoldsIntoNext(Lines, to.Line - 1)) return to;
+      const int previous = to.Line - 1;
+      return {PreviousCharacter(WithoutFoldMark(Lines.View(previous)),
+                                OwnLength(Lines, previous) + 1),
+              previous};
+    }
+    case cmRight: {
+      to = AcrossFold(Lines, to);
+      const std::string_view own = WithoutFoldMark(Lines.View(to.Line));
+      if (to.Column <= static_cast<int>(own.size()))
+        to.Column += CharLength(own, static_cast<size_t>(to.Column - 1));
+      return AcrossFold(Lines, to);
+    }
   }
   return to;
 }

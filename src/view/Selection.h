@@ -46,6 +46,14 @@ TLink LinkAt(const TLightStrings& Lines, TTextPoint At);
 // line (with the line it continues).
 TLink LinkOnLineOf(const TLightStrings& Lines, TTextPoint At);
 
+// The bytes of stored line `Line` that a selection between two points (in
+// either order) covers: from the start column on the start line, up to the
+// end column on the end line, whole lines between; nothing when the line is
+// shorter than its first column. Decides both what is highlighted and what
+// is copied.
+std::optional<TByteRange> SelectedBytes(const TLightStrings& Lines, TTextPoint A, TTextPoint B,
+                                        int Line);
+
 // The text between two points, in either order, as it is copied: each
 // line's piece without fold marks, CR LF between pieces except after a
 // folded line; lines shorter than their start column give no piece. With a
@@ -57,9 +65,13 @@ int SelectionText(const TLightStrings& Lines, TTextPoint A, TTextPoint B, std::s
 // at the end of the text is 1).
 int CharLength(std::string_view text, size_t pos);
 
+// The point on the text nearest to Point: its line within the store, its
+// column within 0 .. the line's length + 1; (0, 0) without lines.
+TTextPoint ClampToText(const TLightStrings& Lines, TTextPoint Point);
+
 enum TCaretMove { cmUp, cmDown, cmLeft, cmRight };
 
 // Where the caret goes from `From` by one arrow key: a line up or down, a
-// character left or right, never onto the trail byte of a double-byte
-// character. Not clamped to the line's length.
+// character left or right (across folds, one character per step), never
+// onto the trail byte of a double-byte character nor beyond a line's end.
 TTextPoint CaretStep(const TLightStrings& Lines, TTextPoint From, TCaretMove Move);

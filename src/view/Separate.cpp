@@ -96,6 +96,7 @@ void TSeparater::mouseReleaseEvent(QMouseEvent* event) {
   if (event->button() != Qt::LeftButton || !FDragging) return;
   FDragging = false;
   HideBand();
+  FDragPos = std::min(FDragPos, FarthestPosition());
   DoEndDrag(FDragPos, FDragPos - (FKind == dkVertical ? y() : x()));
   ResizeControl();
 }
@@ -149,7 +150,27 @@ int32_t TSeparater::ClampToMargins(int32_t position) const {
   const int32_t extent = FKind == dkVertical ? parentWidget()->height() : parentWidget()->width();
   if (position < FUpperMgn) position = FUpperMgn;
   if (position + FLowerMgn > extent) position = extent - FLowerMgn;
-  return position;
+  return std::min(position, FarthestPosition());
+}
+
+// The parent's layout will not shrink the widgets after the bar below their
+// minimum size: a bar placed farther would be pushed back and the resized
+// control would cover them.
+int32_t TSeparater::FarthestPosition() const {
+  const bool vertical = FKind == dkVertical;
+  const QWidget* parent = parentWidget();
+  int32_t room = FLineWidth;
+  if (auto* box = qobject_cast<QBoxLayout*>(parent->layout()); box && box->indexOf(this) >= 0) {
+    const QMargins margins = box->contentsMargins();
+    room += vertical ? margins.bottom() : margins.right();
+    for (int i = box->indexOf(this) + 1; i < box->count(); ++i) {
+      const QLayoutItem* item = box->itemAt(i);
+      if (item->isEmpty()) continue;
+      room += (vertical ? item->minimumSize().height() : item->minimumSize().width()) +
+              std::max(box->spacing(), 0);
+    }
+  }
+  return (vertical ? parent->height() : parent->width()) - room;
 }
 
 void TSeparater::ShowBand() {

@@ -79,6 +79,8 @@ class TSeparater : public QWidget {
   // The band position for a pointer at `pointer` in bar coordinates.
   int32_t PositionFor(const QPoint& pointer) const;
   int32_t ClampToMargins(int32_t position) const;
+  // The farthest band position that leaves the widgets after the bar room.
+  int32_t FarthestPosition() const;
   void ShowBand();
   void HideBand();
   void ResizeControl();

@@ -1,10 +1,12 @@
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <deque>
 #include <filesystem>
 #include <vector>
 
 #include "access/AccessPoint.h"
+#include "support/FileSizeLimit.h"
 #include "support/TempFolder.h"
 #include "text/Codec.h"
 
@@ -205,6 +207,63 @@ TEST_F(AccessPointTest, SaveReportsAFileThatCannotBeWritten) {
   ap.SetFolder(folder / "missing");
   EXPECT_FALSE(ap.Save(Sjis("接続先"), FullRecord()));
   EXPECT_EQ(messages, std::vector<std::string>{"接続先のデータが作成できませんでした。"});
+}
+
+TEST_F(AccessPointTest, AFailedSaveLeavesTheOldFileLoadableWithEveryField) {
+  const TAPData record = FullRecord();
+  ASSERT_TRUE(ap.Save("nifty", record));
+  TAPData longer = record;
+  longer.Script = std::string(200, 'x');
+  {
+    TFileSizeLimit limit(100);
+    EXPECT_FALSE(ap.Save("nifty", longer));
+  }
+  EXPECT_EQ(messages, std::vector<std::string>{"niftyのデータが作成できませんでした。"});
+  EXPECT_EQ(LoadBack("nifty"), record);
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.Path()), {}), 1);
+}
+
+TEST_F(AccessPointTest, EntryFilesArePrivateAndWiderOnesAreTightenedOnSave) {
+  ASSERT_TRUE(ap.Save("new", FullRecord()));
+  EXPECT_EQ(FileMode(folder / "new.ap"), 0600u);
+  chmod((folder / "new.ap").c_str(), 0644);
+  ASSERT_TRUE(ap.Save("new", FullRecord()));
+  EXPECT_EQ(FileMode(folder / "new.ap"), 0600u);
+}
+
+TEST_F(AccessPointTest, AFolderNamedOutsideCp932SavesAndLoadsWithThePassword) {
+  const std::string named = folder / "zoë〜‖";
+  std::filesystem::create_directory(named);
+  ap.SetFolder(named);
+  ASSERT_TRUE(ap.Save(Sjis("接続先"), FullRecord()));
+  EXPECT_TRUE(std::filesystem::exists(named + "/接続先.ap"));
+  EXPECT_EQ(LoadBack(Sjis("接続先")), FullRecord());
+  EXPECT_TRUE(messages.empty());
+}
+
+// Written by the program before entry files were replaced as a whole, with
+// the computer "wombat-pc", the user "zeb" and the folder below.
+TEST(AccessPointFile, AnEntryFileOfTheEarlierProgramLoadsWithItsPassword) {
+  const std::filesystem::path fixedFolder = "/tmp/wombat-entry-fixture-日本";
+  const std::string name = "old" + std::to_string(getpid());
+  const std::string line =
+      R"ap(!)/Z.;0I/(-P4!&P1(/F"#0V/+-Q$(&R1,/P2 ($V/=1C01.K-3/W&10A/421H062E5%3/I.50T9/:1I06.N%33WB:8@A3#%TC (.C)1+D&4H$X'4J%X(&"N-4N/EO2#$U/+1L0%T.V1(/OW.1$U/01D "&U%9^#H6(DH7 "9E#04$.J%1+/V&!,P+"-L,.*\)/.'H.'(L/#%I,$&J5--+@7.)$K+4:%L(-&C19>;Q. @0A/21B0)2@E!"+P.5 B'2%X "&[%7)ap";
+  std::filesystem::create_directories(fixedFolder);
+  WriteFileBytes(fixedFolder / (name + ".ap"), line + "\r\n");
+
+  TAccessPoint ap;
+  ap.SetFolder(fixedFolder);
+  ap.ComputerName = [] { return std::optional<std::string>("wombat-pc"); };
+  ap.UserName = [] { return std::optional<std::string>("zeb"); };
+  TAPData record;
+  const bool loaded = ap.Load(name, record);
+  std::error_code ignored;
+  std::filesystem::remove(fixedFolder / (name + ".ap"), ignored);
+  std::filesystem::remove(fixedFolder, ignored);  // fails while another run uses it
+
+  ASSERT_TRUE(loaded);
+  EXPECT_EQ(record, (TAPData{"ZEB01234", Sjis("秘密pass"), "bbs.example.jp", "23",
+                             Sjis("[>]SVC'[>]$I'[>]$P'; ⇒Telnet"), "Ni", "03", "81"}));
 }
 
 TEST_F(AccessPointTest, NamesThatWouldLeaveTheFolderAreNeitherWrittenNorRead) {

@@ -40,7 +40,7 @@ TEST_F(FileListTest, ListsTheMatchingFilesOfTheFolderButNoFolders) {
 
   files.FullPath = true;
   files.Enumerate(folder.Path() + "/", &found);
-  EXPECT_EQ(Sorted(found), Sorted({folder / "a.ap", Sjis(folder / "日本.ap")}));
+  EXPECT_EQ(Sorted(found), Sorted({folder / "a.ap", folder / "日本.ap"}));
 }
 
 TEST_F(FileListTest, TheDefaultMaskListsEveryFile) {
@@ -57,7 +57,7 @@ TEST_F(FileListTest, RecursiveSearchAppendsSubfoldersAfterTheFolderAndSkipsExclu
   files.ExcludeFolders = {folder / "skip"};
   files.Enumerate(folder.Path(), &found);
   ASSERT_EQ(found.size(), 3u);
-  EXPECT_EQ(Sorted({found[0], found[1]}), Sorted({folder / "a.ap", Sjis(folder / "日本.ap")}));
+  EXPECT_EQ(Sorted({found[0], found[1]}), Sorted({folder / "a.ap", folder / "日本.ap"}));
   EXPECT_EQ(found[2], folder / "sub/e.ap");
 }
 
@@ -76,6 +76,20 @@ TEST_F(FileListTest, AMissingFolderGivesAnEmptyList) {
   files.Recursive = true;
   files.Enumerate(folder / "missing", &found);
   EXPECT_TRUE(found.empty());
+}
+
+// A folder is a path as the file system names it; only the names found go
+// through the codec.
+TEST(FileList, AFolderNamedOutsideCp932ListsItsFiles) {
+  TTempFolder temp;
+  const std::string folder = temp / "zoë〜";
+  std::filesystem::create_directory(folder);
+  WriteFileBytes(folder + "/会議.ap", "x");
+  TFileList files;
+  files.SetMask("*.ap");
+  Names found;
+  files.Enumerate(folder, &found);
+  EXPECT_EQ(found, Names{Sjis("会議.ap")});
 }
 
 }  // namespace

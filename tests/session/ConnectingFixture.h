@@ -22,6 +22,7 @@
 #include <vector>
 
 #include "access/AccessPoint.h"
+#include "session/ProgramFolder.h"
 #include "session/WombatForm.h"
 #include "support/EventWait.h"
 #include "support/ScriptedUi.h"
@@ -41,7 +42,7 @@ class ConnectingTest : public testing::Test {
 
   void SaveEntry(const std::string& name, const TAPData& entry) {
     TAccessPoint accessPoint;
-    accessPoint.SetFolder(FromQString(home.DataFolder()));
+    accessPoint.SetFolder(ToPath(home.DataFolder()));
     ASSERT_TRUE(accessPoint.Save(name, entry));
   }
   // An entry for a telnet host on loopback, selected when the window starts.

@@ -6,6 +6,8 @@
 #include <string>
 
 #include "session/FuncKeys.h"
+#include "support/FileSizeLimit.h"
+#include "text/Errors.h"
 
 namespace {
 
@@ -50,6 +52,22 @@ TEST_F(FuncKeyFile, RoundTripKeepsEntriesBeyondThirtySix) {
   keys.Texts[39] = "\x82\xa0";  // a double-byte character
   keys.SaveToFile(Path());
 
+  TFuncKeys loaded;
+  loaded.LoadFromFile(Path());
+  EXPECT_EQ(loaded.Texts, keys.Texts);
+}
+
+// The file is saved at every exit; a full disk must not cut it short.
+TEST_F(FuncKeyFile, AFailedSaveKeepsTheOldFileWithAllItsLines) {
+  TFuncKeys keys;
+  for (size_t i = 0; i < keys.Texts.size(); ++i) keys.Texts[i] = "old" + std::to_string(i);
+  keys.SaveToFile(Path());
+  TFuncKeys changed = keys;
+  changed.Texts[0] = std::string(200, 'n');
+  {
+    TFileSizeLimit limit(100);
+    EXPECT_THROW(changed.SaveToFile(Path()), EInOutError);
+  }
   TFuncKeys loaded;
   loaded.LoadFromFile(Path());
   EXPECT_EQ(loaded.Texts, keys.Texts);

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "session/InternetShortcut.h"
+#include "support/FileSizeLimit.h"
 #include "support/TempFolder.h"
 #include "text/Codec.h"
 
@@ -31,7 +32,7 @@ TEST_P(InternetShortcutFileTest, NamedAfterTheLinkAndHoldingIt) {
   const ShortcutCase& c = GetParam();
   TTempFolder folder;
   std::vector<std::string> messages;
-  ASSERT_TRUE(SaveInternetShortcut(Utf8ToCp932(folder.Path()), c.kind, Sjis(c.link),
+  ASSERT_TRUE(SaveInternetShortcut(folder.Path(), c.kind, Sjis(c.link),
                                    [&](const std::string& text) { messages.push_back(text); }));
   EXPECT_TRUE(messages.empty());
   EXPECT_EQ(ReadFileBytes(folder / c.fileName), kHeader + Sjis(c.urlLine) + "\r\n");
@@ -83,6 +84,20 @@ TEST(InternetShortcutTest, AFailureShowsTheMessageOnce) {
   EXPECT_FALSE(SaveInternetShortcut(folder.Path(), 0, "", collect));
   EXPECT_TRUE(messages.empty());
   EXPECT_FALSE(std::filesystem::exists(folder / ".url"));
+}
+
+TEST(InternetShortcutTest, AFailedReplacementKeepsTheOldFileAndSaysSo) {
+  TTempFolder folder;
+  ASSERT_TRUE(SaveInternetShortcut(folder.Path(), 1, "http://a/" + std::string(9, 'x'), nullptr));
+  const std::string old = ReadFileBytes(folder / "httpaxxxxxxxxx.url");
+  std::vector<std::string> messages;
+  {
+    TFileSizeLimit limit(10);
+    EXPECT_FALSE(SaveInternetShortcut(folder.Path(), 1, "http://a/" + std::string(9, 'x'),
+                                      [&](const std::string& text) { messages.push_back(text); }));
+  }
+  EXPECT_EQ(messages.size(), 1u);
+  EXPECT_EQ(ReadFileBytes(folder / "httpaxxxxxxxxx.url"), old);
 }
 
 TEST(InternetShortcutTest, ReadsBackTheSavedUrl) {

@@ -177,7 +177,7 @@ TEST_F(WombatFormLinksTest, CopyActsOnTheViewUnderTheMouseAndClearOnTheTerminalV
 }
 
 TEST_F(WombatFormLinksTest, OpeningAShortcutFileOpensItsLink) {
-  const std::string folder = FromQString(form->ShortcutFolder());
+  const std::filesystem::path folder = ToPath(form->ShortcutFolder());
   ASSERT_TRUE(SaveInternetShortcut(folder, 1, "http://example.org/", nullptr));
   ui.fileNames.push_back(form->ShortcutFolder() + "/httpexampleorg.url");
   Trigger("KI1");

@@ -14,6 +14,7 @@
 #include "access/APConfig.h"
 #include "access/FolderSelect.h"
 #include "access/SoundEdit.h"
+#include "session/ProgramFolder.h"
 #include "session/WombatForm.h"
 #include "support/ScriptedUi.h"
 #include "support/TempHome.h"
@@ -56,7 +57,7 @@ class WombatFormTest : public testing::Test {
 
   void SaveEntry(const char* name, const TAPData& entry) {
     TAccessPoint accessPoint;
-    accessPoint.SetFolder(FromQString(home.DataFolder()));
+    accessPoint.SetFolder(ToPath(home.DataFolder()));
     ASSERT_TRUE(accessPoint.Save(name, entry));
   }
 
@@ -81,7 +82,7 @@ TEST_F(WombatFormTest, FirstStartCreatesTheDefaultEntriesAndUsesTheDefaultBounds
   EXPECT_EQ(Stored("Directory/ExeName"), QCoreApplication::applicationFilePath());
 
   TAccessPoint accessPoint;
-  accessPoint.SetFolder(FromQString(home.DataFolder()));
+  accessPoint.SetFolder(ToPath(home.DataFolder()));
   TAPData telnet, tern, temp;
   ASSERT_TRUE(accessPoint.Load("NIFTY(Telnet)", telnet));
   ASSERT_TRUE(accessPoint.Load("Tern(Telnet)", tern));
@@ -232,7 +233,7 @@ TEST_F(WombatFormTest, FolderAndSoundDialogsChangeTheSettingsOnlyOnOk) {
   });
   Trigger("KL1");
   EXPECT_EQ(form->ShortcutFolder(), home.DataFolder());
-  EXPECT_EQ(form->LogMgr().Folder(), FromQString(logs) + "/");
+  EXPECT_EQ(form->LogMgr().Folder(), ToPath(logs + "/"));
 
   WhenShown<TFolderForm>([](TFolderForm& dialog) {
     dialog.SetFolders("/elsewhere", "/elsewhere");

@@ -1,9 +1,12 @@
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <filesystem>
 #include <vector>
 
+#include "support/FileSizeLimit.h"
 #include "support/TempFolder.h"
 #include "text/Codec.h"
 #include "text/LogMgr.h"
@@ -130,6 +133,71 @@ TEST_F(LogMgrTest, BufferedLinesThatFailAtCloseAreReported) {
   EXPECT_TRUE(messages.empty());
   log.Close();
   EXPECT_EQ(messages, std::vector<std::string>{"ﾛｸﾞﾌｧｲﾙ(/dev/full)への書き出しに失敗しました。"});
+}
+
+// Each block's lines reach the file in one write when the block ends, so a
+// reader (or a program killed now) finds them; a flood without block ends
+// is written once 64 KiB wait.
+TEST_F(LogMgrTest, TheLinesOfABlockReachTheFileWhenTheBlockEnds) {
+  log.Open("block.log");
+  log.WriteLine("one");
+  log.WriteLine("two");
+  EXPECT_EQ(ReadFileBytes(folder / "block.log"), "");
+  log.Flush();
+  EXPECT_EQ(ReadFileBytes(folder / "block.log"), "one\r\ntwo\r\n");
+
+  const std::string line(1000, 'x');
+  for (size_t written = 0; written <= TLogMgr::MaxPendingBytes; written += line.size() + 2)
+    log.WriteLine(line);
+  EXPECT_GT(ReadFileBytes(folder / "block.log").size(), TLogMgr::MaxPendingBytes);
+  log.Close();
+  EXPECT_TRUE(messages.empty());
+}
+
+TEST_F(LogMgrTest, AProcessKilledAfterABlockKeepsTheBlocksLines) {
+  const pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    log.Open("killed.log");
+    log.WriteLine("first");
+    log.WriteLine("second");
+    log.Flush();
+    log.WriteLine("partial block");
+    kill(getpid(), SIGKILL);
+    _exit(0);
+  }
+  int status = 0;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL);
+  EXPECT_EQ(ReadFileBytes(folder / "killed.log"), "first\r\nsecond\r\n");
+}
+
+TEST_F(LogMgrTest, NewLogsArePrivateAndFoldersKeepEveryCharacter) {
+  const std::string named = folder / "zoë〜—";
+  std::filesystem::create_directory(named);
+  log.SetFolder(named);
+  EXPECT_EQ(log.Folder(), named + "/");
+  log.Open(Sjis("会議.log"));
+  log.WriteLine("x");
+  log.Close();
+  EXPECT_EQ(ReadFileBytes(named + "/会議.log"), "x\r\n");
+  EXPECT_EQ(FileMode(named + "/会議.log"), 0600u);
+
+  log.SetFolder(folder / "missing—");
+  log.Open("a.log");
+  EXPECT_EQ(messages, std::vector<std::string>{"ﾛｸﾞﾌｧｲﾙ(" + folder / "missing—/a.log" +
+                                               ")のｵｰﾌﾟﾝに失敗しました。"});
+}
+
+TEST_F(LogMgrTest, AFileSizeLimitIsReportedLikeAFullDisk) {
+  log.Open("limited.log");
+  {
+    TFileSizeLimit limit(10);
+    log.WriteLine(std::string(100, 'x'));
+    log.Flush();
+  }
+  EXPECT_FALSE(log.IsOpen());
+  EXPECT_EQ(messages.size(), 1u);
 }
 
 }  // namespace

@@ -28,7 +28,8 @@ class Splitter {
     bar->SetColor(Qt::gray);
     bar->SetKind(kind);
     box->addWidget(control);
-    box->addWidget(Filled(Qt::black), 1);
+    filler = Filled(Qt::black);
+    box->addWidget(filler, 1);
     bar->SetReSizeCtrl(control);
     bar->OnStartDrag = [this](QObject*) { ++starts; };
     bar->OnEndDrag = [this](QObject*, int32_t pos, int32_t cg) { ended = std::pair(pos, cg); };
@@ -71,6 +72,7 @@ class Splitter {
 
   std::unique_ptr<QWidget> parent = std::make_unique<QWidget>();
   QWidget* control;
+  QWidget* filler;
   TSeparater* bar;
   int starts = 0;
   std::optional<std::pair<int32_t, int32_t>> ended;
@@ -171,6 +173,19 @@ INSTANTIATE_TEST_SUITE_P(
                     MarginCase{TSeparater::dkVertical, 296, 394},
                     MarginCase{TSeparater::dkHorizontal, -500, 2},
                     MarginCase{TSeparater::dkHorizontal, 500, 295}));  // 300 wide
+
+TEST(SeparaterTest, DropLeavesTheWidgetsAfterTheBarTheirMinimumSize) {
+  Splitter split(TSeparater::dkVertical);
+  split.filler->setMinimumHeight(70);
+  split.Settle();
+  split.Press({10, 2});
+  split.Move({10, 390});
+  EXPECT_EQ(split.bar->DragPos(), 400 - 4 - 70) << "the band shows where the bar will land";
+  split.Release({10, 390});
+  EXPECT_EQ(split.control->height(), 326);
+  EXPECT_EQ(split.bar->geometry(), QRect(0, 326, 300, 4));
+  EXPECT_EQ(split.filler->geometry(), QRect(0, 330, 300, 70)) << "nothing overlaps";
+}
 
 TEST(SeparaterTest, ReleaseWithoutMoveKeepsTheStartButNeverANegativeSize) {
   Splitter split(TSeparater::dkVertical);

@@ -153,6 +153,33 @@ TEST_F(DrawTest, ReplacedCharacterIsDrawnInItsReplacement) {
   EXPECT_NE(page.copy(Band(0, 0, half)), before.copy(Band(0, 0, half)));
 }
 
+TEST_F(DrawTest, AReloadedReplacementWithTheSameCountIsDrawn) {
+  const std::string circled = Sjis("①");
+  TReplaceFont entry;
+  entry.Code =
+      static_cast<unsigned char>(circled[0]) * 256 + static_cast<unsigned char>(circled[1]);
+  entry.ReplaceCode = 'A';
+  entry.FontName = FromQString(view.font().family());
+  view.AddLines({circled, "A", "B"});
+  view.ReplaceFonts().Add(entry);
+  const QImage first = view.PageImage();
+  entry.ReplaceCode = 'B';
+  view.ReplaceFonts().Add(entry);  // a later line for the same code: the count stays 1
+  ASSERT_EQ(view.ReplaceFonts().Count(), 1);
+  const QImage page = view.PageImage();
+  const int half = X("A", 1);
+  EXPECT_EQ(page.copy(Band(0, 0, half)), page.copy(Band(2, 0, half)));
+  EXPECT_NE(page.copy(Band(0, 0, half)), first.copy(Band(0, 0, half)));
+}
+
+TEST(ReplacementText, OneByteCodesAreTheFontsOwnBytes) {
+  const QRawFont noSymbols;
+  EXPECT_EQ(ReplacementText('A', noSymbols), "A");
+  EXPECT_EQ(ReplacementText(0x81, noSymbols), QString(QChar(0x81)));
+  EXPECT_EQ(ReplacementText(0xB1, noSymbols), QString(QChar(0xB1))) << "not the katakana of CP932";
+  EXPECT_EQ(ReplacementText(0x82A0, noSymbols), "あ") << "two bytes are a CP932 character";
+}
+
 TEST_F(DrawTest, WidthsAreMeasuredOnTheDecodedText) {
   const TLinePainter painter(view.font());
   const std::string line = Sjis("今日はabcです");
@@ -245,6 +272,19 @@ TEST_F(DrawTest, LineOperationsRedrawWhatTheyChange) {
     view.SetHandleColor(Qt::black);  // always redraws the whole page
     EXPECT_EQ(incremental, view.PageImage()) << c.name;
   }
+}
+
+TEST_F(DrawTest, AnOverlongUnfoldedLineKeepsTheLayoutBounded) {
+  const std::string line = std::string(40000, 'x');
+  view.Insert(0, line);
+  view.Add("y");
+  EXPECT_LE(view.MaxChar(), 1024);
+  const QImage page = view.PageImage();
+  EXPECT_LE(page.width(), (view.MaxChar() + 1) * view.CharWidth());
+  EXPECT_GT(Inked(page, Band(0, page.width() - 4 * view.CharWidth(), page.width()), Qt::black), 0)
+      << "the line is drawn across the whole buffer";
+  view.SetMaxChar(1 << 30);
+  EXPECT_LE(view.MaxChar(), 1024);
 }
 
 TEST_F(DrawTest, WindowShowsThePageAndTheBackgroundBelowIt) {

@@ -3,11 +3,14 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QVBoxLayout>
+#include <climits>
 #include <functional>
 #include <sstream>
 
 #include "ViewFixture.h"
 #include "support/TempFolder.h"
+#include "support/UserInput.h"
 #include "text/Codec.h"
 #include "text/Errors.h"
 #include "view/LineFold.h"
@@ -269,4 +272,228 @@ TEST(FoldCut, EndsAfterTheLastWholeCharacter) {
   };
   for (const Case& c : cases)
     EXPECT_EQ(FoldCut(c.text, c.width), c.cut) << c.text << " " << c.width;
+}
+
+TEST(HiddenView, FoldsAtTheWidthItWillHaveWhenShown) {
+  QWidget panel;
+  panel.resize(640, 400);
+  auto* box = new QVBoxLayout(&panel);
+  box->setContentsMargins(0, 0, 0, 0);
+  auto* hidden = new TQuokkaView(&panel);
+  auto* shown = new TQuokkaView(&panel);
+  box->addWidget(hidden);
+  box->addWidget(shown, 1);
+  for (TQuokkaView* view : {hidden, shown}) {
+    view->setFont(DefaultTerminalFont());
+    view->SetScrollBar(ssVertical);
+  }
+  hidden->hide();
+  panel.show();
+  QApplication::processEvents();
+  ASSERT_GT(hidden->viewport()->width(), 0);
+  const std::string line(300, 'x');
+  hidden->Add(line);
+  shown->Add(line);
+  std::vector<std::string> hiddenLines, shownLines;
+  hidden->AssignTo(hiddenLines);
+  shown->AssignTo(shownLines);
+  EXPECT_GT(shownLines.front().size(), 40u);
+  EXPECT_EQ(hiddenLines, shownLines);
+}
+
+TEST_F(ViewTest, AViewLowerThanALineStillShowsOne) {
+  view.AddLines(Numbered("line", 1, 10));
+  view.resize(640, 2);
+  QApplication::processEvents();
+  EXPECT_EQ(view.PageLines(), 1);
+  view.SetTopLine(9);
+  EXPECT_EQ(view.BottomLine(), 9) << "its last line can be reached";
+}
+
+// After every operation: 0 <= top <= bottom <= max(0, count - 1), the
+// bottom line as far as the page reaches, the selection and the caret on
+// the text.
+void ExpectInvariants(const TQuokkaView& view, const std::string& step) {
+  const int last = std::max(view.LineCount() - 1, 0);
+  EXPECT_GE(view.TopLine(), 0) << step;
+  EXPECT_LE(view.TopLine(), view.BottomLine()) << step;
+  EXPECT_EQ(view.BottomLine(), std::min(view.TopLine() + view.PageLines() - 1, last)) << step;
+  const std::vector<std::pair<const char*, TTextPoint>> points = {
+      {"start", view.SelStart()}, {"end", view.SelEnd()}, {"caret", view.CaretPos()}};
+  for (const auto& [name, point] : points) {
+    EXPECT_LE(point.Line, last) << step << " " << name;
+    EXPECT_LE(point.Column, static_cast<int>(view.Get(point.Line).size()) + 1)
+        << step << " " << name << " line " << point.Line << " of " << view.LineCount();
+  }
+}
+
+TEST_F(ViewTest, PageSelectionAndCaretStayOnTheLinesWhateverTheOperations) {
+  for (TScrollStyle bar : {ssNone, ssVertical}) {
+    view.Clear();
+    view.SetScrollBar(bar);
+    view.SetMaxLineCount(30);
+    view.SetCaret(true);
+    uint32_t seed = 7;
+    auto next = [&seed](int range) {
+      seed = seed * 1103515245u + 12345u;
+      return static_cast<int>((seed >> 16) % static_cast<uint32_t>(range));
+    };
+    for (int step = 0; step < 400; ++step) {
+      const int count = view.LineCount();
+      const int operation = next(9);
+      const std::string name =
+          std::to_string(bar) + "/" + std::to_string(step) + " op " + std::to_string(operation);
+      switch (operation) {
+        case 0:
+          view.AddLines(Numbered("l", 0, next(8)));
+          break;
+        case 1:
+          view.ShowPartialLine(Repeat('p', next(300)));
+          break;
+        case 2:
+          if (count > 0) view.Delete(next(count));
+          break;
+        case 3:
+          view.Insert(next(count + 1), "ins");
+          break;
+        case 4:
+          view.SetTopLine(next(count + 5) - 2);
+          break;
+        case 5:
+          view.SetSelStart({next(100) - 10, next(count + 3) - 1});
+          view.SetSelEnd({next(100) - 10, next(count + 3) - 1});
+          break;
+        case 6:
+          SendKey(&view, next(2) ? Qt::Key_Down : Qt::Key_Right);
+          break;
+        case 7:
+          if (count > 1) view.Exchange(next(count), next(count));
+          break;
+        default:
+          if (count > 0) view.Put(next(count), "put");
+          break;
+      }
+      ExpectInvariants(view, name);
+    }
+  }
+}
+
+TEST_F(ViewTest, ListOperationsKeepThePartialLineLast) {
+  struct Case {
+    const char* name;
+    std::function<void(TQuokkaView&)> steps;
+    std::vector<std::string> stored;
+  };
+  const std::vector<Case> cases = {
+      {"partial line deleted",
+       [](TQuokkaView& v) {
+         v.AddLines({"A", "B"});
+         v.ShowPartialLine("P");
+         v.Delete(2);
+       },
+       {"A", "B", "C"}},
+      {"line inserted after the partial line goes before it",
+       [](TQuokkaView& v) {
+         v.AddLines({"A"});
+         v.ShowPartialLine("P");
+         v.Insert(2, "X");
+       },
+       {"A", "X", "C"}},
+      {"line deleted above the partial line",
+       [](TQuokkaView& v) {
+         v.AddLines({"A", "B"});
+         v.ShowPartialLine("P");
+         v.Delete(0);
+       },
+       {"B", "C"}},
+      {"partial line exchanged: its lines are kept",
+       [](TQuokkaView& v) {
+         v.AddLines({"A"});
+         v.ShowPartialLine("P");
+         v.Exchange(0, 1);
+       },
+       {"P", "A", "C"}},
+      {"partial line replaced: the new text is kept",
+       [](TQuokkaView& v) {
+         v.AddLines({"A"});
+         v.ShowPartialLine("P");
+         v.Put(1, "Q");
+       },
+       {"A", "Q", "C"}},
+  };
+  for (const Case& c : cases) {
+    view.Clear();
+    c.steps(view);
+    view.AddLines({"C"});
+    EXPECT_EQ(Lines(), c.stored) << c.name;
+  }
+}
+
+TEST_F(ViewTest, AGrowingPartialLineIsStoredAsIfShownWhole) {
+  const std::string kanji = Sjis("漢字");
+  std::string line;
+  for (int i = 0; line.size() < 3000; ++i)
+    line += (i % 7 == 0 ? kanji : "word ") + std::string(i % 11 == 0 ? "\x1F" : "");
+  const std::string animated = line.substr(0, 1000) + "\x01ab\x02cd\x01" + line.substr(1000);
+  struct Case {
+    const char* name;
+    const std::string& line;
+    bool eighty;
+    int limit;
+    bool motion;
+  };
+  for (const Case& c : {Case{"window width", line, false, 0, false},
+                        Case{"eighty", line, true, 0, true},
+                        Case{"trimmed while growing", line, true, 10, false},
+                        Case{"animated", animated, true, 0, true}}) {
+    const std::string& line = c.line;
+    TQuokkaView whole;
+    whole.setFont(view.font());
+    whole.resize(view.size());
+    whole.show();
+    QApplication::processEvents();
+    for (TQuokkaView* v : {&view, &whole}) {
+      v->Clear();
+      v->SetEightyColumns(c.eighty);
+      v->SetMaxLineCount(c.limit);
+      v->SetIgnoreMotion(!c.motion);
+    }
+    view.AddLines({"before"});
+    whole.AddLines({"before"});
+    // Blocks of 37 bytes cut double-byte characters in two.
+    for (size_t end = 37; end < line.size(); end += 37) view.ShowPartialLine(line.substr(0, end));
+    view.ShowPartialLine(line);
+    whole.ShowPartialLine(line);
+    std::vector<std::string> expected;
+    whole.AssignTo(expected);
+    EXPECT_EQ(Lines(), expected) << c.name;
+    view.AddLines({line + "!", "after"});
+    whole.AddLines({line + "!", "after"});
+    whole.AssignTo(expected);
+    EXPECT_EQ(Lines(), expected) << c.name;
+  }
+}
+
+TEST_F(ViewTest, PointsFarOutsideTheTextAreClamped) {
+  view.SetEightyColumns(true);
+  view.AddLines({"http://example.com/", Repeat('a', 100)});
+  struct Case {
+    TTextPoint given;
+    TTextPoint clamped;
+  };
+  for (const Case& c : {Case{{INT_MAX, 0}, {20, 0}}, Case{{INT_MIN, 1}, {0, 1}},
+                        Case{{INT_MAX, INT_MAX}, {21, 2}}, Case{{5, INT_MIN}, {0, 0}}}) {
+    view.SetSelStart(c.given);
+    view.SetSelEnd(c.given);
+    EXPECT_EQ(view.SelStart(), c.clamped) << c.given.Column << "," << c.given.Line;
+    EXPECT_EQ(view.SelEnd(), c.clamped);
+    EXPECT_NO_THROW(view.LinkAt(c.given));
+    EXPECT_NO_THROW(view.LinkAtSelStart());
+    EXPECT_NO_THROW(view.ScrollIntoView(c.given));
+  }
+  EXPECT_EQ(view.LinkAt({INT_MAX, 0}).Text, "http://example.com/") << "as after its end";
+  view.SetSelStart({INT_MIN, 0});
+  view.SetSelEnd({INT_MAX, 2});
+  std::string copied;
+  EXPECT_EQ(view.GetSelText(&copied), 19 + 2 + 100);
 }

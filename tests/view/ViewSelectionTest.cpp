@@ -201,4 +201,58 @@ TEST_F(ViewSelectionTest, CaretShowsAtSelEndWhileFocused) {
   EXPECT_EQ(pixel(), view.Color());
 }
 
+TEST_F(ViewSelectionTest, ABlockThatTrimsDuringADragKeepsTheSelectionOnItsText) {
+  view.SetAutoScroll(true);
+  view.SetMaxLineCount(40);
+  view.AddLines(Numbered("line", 1, 40));
+  const int top = view.TopLine();
+  Press(PixelOf({1, top + 2}));
+  DragTo(PixelOf({3, top + 3}));
+  const std::string selected = Selected();
+  ASSERT_EQ(selected, "line" + std::to_string(top + 3) + "\r\nli");
+
+  view.AddLines(Numbered("more", 1, 5));
+  view.ShowPartialLine("partial");  // trims the six oldest lines
+  EXPECT_EQ(Selected(), selected);
+  view.CopyToClipboard();
+  EXPECT_EQ(QGuiApplication::clipboard()->text().toStdString(), selected);
+  Release(PixelOf({3, view.TopLine() + 3}));
+}
+
+TEST_F(ViewSelectionTest, CaretStepsOneCharacterAtATimeAcrossAFold) {
+  view.SetCaret(true);
+  const std::string a = Sjis("あ");
+  view.AddLines({std::string(79, 'x') + "b" + a + "cd"});  // folded after "b"
+  ASSERT_EQ(view.Get(1), a + "cd");
+  view.SetSelStart({80, 0});
+  view.SetSelEnd({80, 0});
+  const std::vector<std::string> selected = {"b", "b" + a, "b" + a + "c"};
+  for (const std::string& expected : selected) {
+    Key(Qt::Key_Right, Qt::ShiftModifier);
+    EXPECT_EQ(Selected(), expected);
+  }
+  EXPECT_EQ(view.CaretPos(), (TTextPoint{4, 1}));
+  const std::vector<TTextPoint> back = {{3, 1}, {1, 1}, {80, 0}, {79, 0}};
+  for (TTextPoint expected : back) {
+    Key(Qt::Key_Left);
+    EXPECT_EQ(view.CaretPos(), expected);
+  }
+}
+
+TEST_F(ViewSelectionTest, ArrowKeysAfterLinesWentAwayDoNotFail) {
+  view.SetScrollBar(ssNone);
+  view.SetCaret(true);
+  view.AddLines({"a", "b", "c", "d"});
+  view.SetSelStart({2, 3});
+  view.SetSelEnd({2, 3});
+  view.Delete(3);
+  EXPECT_EQ(view.BottomLine(), 2);
+  EXPECT_LT(view.CaretPos().Line, view.LineCount());
+  Key(Qt::Key_Up);
+  Key(Qt::Key_Right, Qt::ShiftModifier);
+  view.Clear();
+  Key(Qt::Key_Down);
+  EXPECT_EQ(view.CaretPos(), (TTextPoint{}));
+}
+
 }  // namespace

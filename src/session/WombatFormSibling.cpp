@@ -1,0 +1,220 @@
+// The link with sibling programs: a local socket, readable by this user only,
+// whose name the window writes to the settings. A sibling that links itself
+// receives every received line and the end of every connection; any sibling
+// may send text to the host, ask for a connection to a named entry, for a
+// disconnect, or for the program to quit. Also the command that starts the
+// sibling program Quokka, and the end of the desktop session (SIGTERM,
+// SIGHUP, the session manager), which closes the window without asking.
+#include <QApplication>
+#include <QComboBox>
+#include <QFileInfo>
+#include <QLabel>
+#include <QProcess>
+#include <QPushButton>
+#include <QSessionManager>
+#include <QSocketNotifier>
+#include <QTimer>
+#include <csignal>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include "comm/SiblingLink.h"
+#include "session/WombatForm.h"
+#include "text/QtCodec.h"
+
+namespace {
+
+const QString kLinkServerSection = QStringLiteral("Directory");
+const QString kLinkServerIdent = QStringLiteral("LinkServer");
+
+// SIGTERM and SIGHUP write their number into this pair; the window reads it
+// on the main thread.
+int gSessionEndPipe[2] = {-1, -1};
+
+void SessionEndSignal(int number) {
+  const char byte = static_cast<char>(number);
+  [[maybe_unused]] const ssize_t written = write(gSessionEndPipe[0], &byte, 1);
+}
+
+// Once per process; false when the pair cannot be made.
+bool InstallSessionEndSignals() {
+  if (gSessionEndPipe[1] >= 0) return true;
+  if (socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0, gSessionEndPipe) != 0)
+    return false;
+  struct sigaction action = {};
+  action.sa_handler = SessionEndSignal;
+  sigemptyset(&action.sa_mask);
+  action.sa_flags = SA_RESTART;
+  sigaction(SIGTERM, &action, nullptr);
+  sigaction(SIGHUP, &action, nullptr);
+  return true;
+}
+
+void DrainSessionEndPipe() {
+  char bytes[16];
+  while (read(gSessionEndPipe[1], bytes, sizeof bytes) > 0) {
+  }
+}
+
+}  // namespace
+
+void TWombatForm::CreateSiblingLink() {
+  FSiblingServer = new TSiblingServer(this);
+  FSiblingServer->setObjectName("SiblingServer");
+  FSiblingServer->OnRequest = [this](const TSiblingFrame& frame) { return SiblingRequest(frame); };
+  // Said after what the wait held back, so that it is not overwritten at once.
+  FSiblingServer->OnUnlink = [this](TSiblingServer::TUnlinkReason reason) {
+    const QString text = reason == TSiblingServer::TUnlinkReason::NoAnswer
+                             ? "Quokkaが応答しないため、リンクを解除しました"
+                             : "Quokkaとのリンクが切れました";
+    WhenNotPaused([this, text] { StatusPanel->setText(text); });
+  };
+  if (FSiblingServer->Listen()) {
+    FLinkServerName = FSiblingServer->ServerName();
+    TGenRegist().WriteStringData(kWombatKey, kLinkServerSection, kLinkServerIdent,
+                                 FLinkServerName);
+  }
+  WatchSessionEnd();
+}
+
+void TWombatForm::WireSiblingCommands() {
+  Wire(ExecQuokka, [this] { ExecQuokkaClick(); });
+}
+
+// The name stays when a newer Wombat has written its own. At exit a store
+// that cannot be written leaves only a name no program listens on.
+void TWombatForm::CloseSiblingLink() {
+  if (FLinkServerName.isEmpty()) return;
+  try {
+    TGenRegist reg;
+    QString current;
+    reg.ReadStringData(kWombatKey, kLinkServerSection, kLinkServerIdent, QString(), current);
+    if (current == FLinkServerName)
+      reg.DeleteValue(kWombatKey, kLinkServerSection, kLinkServerIdent);
+  } catch (const ERegistryException&) {
+  }
+}
+
+// Nothing waits for the sibling, and a failure to start it is not reported.
+void TWombatForm::ExecQuokkaClick() {
+  QProcess::startDetached(FSiblingPath, {});
+}
+
+// Every request is answered at once. What must wait (for a pause, for the
+// sibling's answers, or for a dialog) runs afterwards, in order.
+uint64_t TWombatForm::SiblingRequest(const TSiblingFrame& frame) {
+  switch (frame.Message) {
+    case kSiblingText:
+      SendSiblingText(frame.Payload);
+      return 0;
+    case kSiblingEnd:
+      QTimer::singleShot(0, this, [this] { WhenNotPaused([this] { SiblingDisconnectRequest(); }); });
+      return 0;
+    case kSiblingConnect:
+      SiblingConnectRequest(frame.Payload);
+      return 0;
+    case kSiblingQuit:
+      QTimer::singleShot(0, this, [this] { WhenNotPaused([this] { SiblingQuitRequest(); }); });
+      return 0;
+    case kSiblingVersion:
+      return kSiblingVersionAnswer;
+    default:
+      return 0;
+  }
+}
+
+// Text may go out while the window waits for the sibling's answers (the
+// sibling may send it before it answers), but not during a pause.
+void TWombatForm::SendSiblingText(const std::string& text) {
+  if (Paused())
+    WhenNotPaused([this, text] { SendToHost(text); });
+  else
+    SendToHost(text);
+}
+
+void TWombatForm::SiblingDisconnectRequest() {
+  if (FShown && Disconnect1->isEnabled()) Disconnect1Click();
+}
+
+// A request that arrives before the window is first shown waits for that.
+void TWombatForm::SiblingConnectRequest(const std::string& entryName) {
+  FPendingEntry = ToQString(entryName);
+  if (!FShown) {
+    FConnectPending = true;
+    return;
+  }
+  QTimer::singleShot(0, this, [this, name = FPendingEntry] {
+    WhenNotPaused([this, name] { ConnectToEntry(name); });
+  });
+}
+
+void TWombatForm::ServePendingConnect() {
+  if (!std::exchange(FConnectPending, false)) return;
+  ConnectToEntry(FPendingEntry);
+}
+
+// While connected the user is asked first; answering No keeps the connection
+// and the selected entry. After a disconnect the new connection waits the
+// reconnection pause. A name that is not in the list leaves no entry selected.
+void TWombatForm::ConnectToEntry(const QString& name) {
+  const bool wasConnected = Disconnect1->isEnabled();
+  if (wasConnected) Disconnect1Click();
+  if (Disconnect1->isEnabled()) return;
+  SelectEntry(name);
+  APNameListChange();
+  auto connectIfIdle = [this] {
+    if (Connect1->isEnabled()) Connect1Click();
+  };
+  if (!wasConnected) {
+    connectIfIdle();
+    return;
+  }
+  QTimer::singleShot(Pauses.BeforeReconnect, this,
+                     [this, connectIfIdle] { WhenNotPaused(connectIfIdle); });
+}
+
+void TWombatForm::SiblingQuitRequest() {
+  if (FShown && !Disconnect1->isEnabled()) close();
+}
+
+// The lines go to a linked sibling before they are logged and shown; until
+// it has answered them (or is unlinked) the window holds further received
+// data, transport events and commands, as a pause does.
+void TWombatForm::PassLinesToSibling(const std::vector<std::string>& lines,
+                                     std::function<void()> then) {
+  if (!FSiblingServer || !FSiblingServer->Linked()) {
+    then();
+    return;
+  }
+  FSiblingServer->HandOff(lines, [this, then = std::move(then)] {
+    then();
+    ResumeHeldActions();
+  });
+}
+
+void TWombatForm::NotifySiblingOfEnd() {
+  if (FSiblingServer) FSiblingServer->NotifyEnd();
+}
+
+bool TWombatForm::HandingOffToSibling() const {
+  return FSiblingServer && FSiblingServer->HandingOff();
+}
+
+void TWombatForm::WatchSessionEnd() {
+  connect(qApp, &QGuiApplication::commitDataRequest, this, [this] { EndSession(); });
+  if (!InstallSessionEndSignals()) return;
+  auto* notifier = new QSocketNotifier(gSessionEndPipe[1], QSocketNotifier::Read, this);
+  connect(notifier, &QSocketNotifier::activated, this, [this] {
+    DrainSessionEndPipe();
+    EndSession();
+  });
+}
+
+// Settings and function keys are saved, the log closed and the call record
+// written, as when the user closes the window, but nothing is asked.
+void TWombatForm::EndSession() {
+  WhenNotPaused([this] {
+    if (Disconnect1->isEnabled()) CloseConnection();
+    close();
+  });
+}

@@ -1,0 +1,177 @@
+// The sibling link's frames, and its server against peers on a real local
+// socket: hostile ones that send garbage, crowd it or never answer.
+#include <gtest/gtest.h>
+
+#include <QFileInfo>
+#include <QLocalSocket>
+#include <memory>
+#include <vector>
+
+#include "comm/SiblingLink.h"
+#include "support/EventWait.h"
+
+namespace {
+
+constexpr int kWaitMs = 5000;
+
+QByteArray Hex(const char* hex) {
+  return QByteArray::fromHex(hex);
+}
+
+TEST(SiblingFrameTest, EncodesLittleEndianHeaderAndPayload) {
+  EXPECT_EQ(EncodeSiblingFrame({kSiblingLinkUp, 4242, ""}), Hex("04040000" "92100000" "00000000"));
+  EXPECT_EQ(EncodeSiblingFrame({kSiblingText, 0, "hi"}), Hex("00040000" "00000000" "02000000" "6869"));
+  EXPECT_EQ(EncodeSiblingFrame(SiblingReply(kSiblingVersion, kSiblingVersionAnswer)),
+            Hex("05040080" "00000000" "08000000" "0400650000000000"));
+}
+
+// Frames cut anywhere come out whole and in order.
+TEST(SiblingFrameTest, ReaderJoinsFramesCutAnywhere) {
+  const std::vector<TSiblingFrame> sent = {
+      {kSiblingText, 0, std::string("\x82\xa0\r\0x", 5)},
+      SiblingReply(kSiblingLinkUp, kSiblingLinkedAnswer),
+      {kSiblingEnd, 0, ""},
+  };
+  QByteArray stream;
+  for (const TSiblingFrame& frame : sent) stream += EncodeSiblingFrame(frame);
+  TSiblingFrameReader reader;
+  std::vector<TSiblingFrame> read;
+  for (char byte : stream) {
+    reader.Append(QByteArray(1, byte));
+    while (std::optional<TSiblingFrame> frame = reader.Next()) read.push_back(*frame);
+  }
+  ASSERT_EQ(read.size(), sent.size());
+  for (size_t i = 0; i < sent.size(); ++i) {
+    EXPECT_EQ(read[i].Message, sent[i].Message);
+    EXPECT_EQ(read[i].Payload, sent[i].Payload);
+  }
+  EXPECT_TRUE(read[1].IsReply());
+  EXPECT_EQ(read[1].Request(), kSiblingLinkUp);
+  EXPECT_EQ(read[1].Result(), kSiblingLinkedAnswer);
+  EXPECT_FALSE(reader.Broken());
+}
+
+TEST(SiblingFrameTest, ReaderRefusesMalformedFrames) {
+  const QByteArray cases[] = {
+      Hex("00040000" "00000000" "01001000"),            // payload over the limit
+      Hex("00040080" "00000000" "04000000" "01000000"),  // reply that is not 8 bytes
+  };
+  for (const QByteArray& bytes : cases) {
+    TSiblingFrameReader reader;
+    reader.Append(bytes);
+    EXPECT_FALSE(reader.Next());
+    EXPECT_TRUE(reader.Broken()) << bytes.toHex().toStdString();
+  }
+}
+
+// A client on the server's socket that records what it is sent.
+class TPeer {
+ public:
+  explicit TPeer(const QString& server) {
+    socket->connectToServer(server);
+    socket->waitForConnected(kWaitMs);
+    link = std::make_unique<TSiblingLink>(socket);
+    link->OnRequest = [this](TSiblingLink& from, const TSiblingFrame& frame) {
+      requests.push_back(frame);
+      if (answers) from.Reply(frame.Message, 1);
+    };
+    link->OnReply = [this](TSiblingLink&, uint32_t, uint64_t result) { results.push_back(result); };
+    link->OnClose = [this](TSiblingLink&) { closed = true; };
+  }
+  void Write(const QByteArray& bytes) { socket->write(bytes); }
+
+  QLocalSocket* socket = new QLocalSocket;
+  std::unique_ptr<TSiblingLink> link;
+  std::vector<TSiblingFrame> requests;
+  std::vector<uint64_t> results;
+  bool answers = true;
+  bool closed = false;
+};
+
+class SiblingServerTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(server.Listen());
+    server.OnUnlink = [this](TSiblingServer::TUnlinkReason reason) { unlinks.push_back(reason); };
+  }
+  std::unique_ptr<TPeer> LinkedPeer() {
+    auto peer = std::make_unique<TPeer>(server.ServerName());
+    peer->link->Request(kSiblingLinkUp, 77);
+    EXPECT_TRUE(WaitUntil([&] { return server.Linked(); }, kWaitMs));
+    return peer;
+  }
+
+  TSiblingServer server;
+  std::vector<TSiblingServer::TUnlinkReason> unlinks;
+};
+
+TEST_F(SiblingServerTest, SocketIsTheUsersOnly) {
+  const QFileInfo socket(server.ServerName());
+  ASSERT_TRUE(socket.exists());
+  EXPECT_EQ(socket.ownerId(), getuid());
+  EXPECT_EQ(socket.permissions() & (QFile::ReadGroup | QFile::WriteGroup | QFile::ExeGroup |
+                                    QFile::ReadOther | QFile::WriteOther | QFile::ExeOther),
+            0);
+}
+
+TEST_F(SiblingServerTest, HandsLinesOverInOrderAndFinishesWhenAllAreAnswered) {
+  std::unique_ptr<TPeer> peer = LinkedPeer();
+  EXPECT_EQ(server.SiblingPid(), 77);
+  std::vector<std::string> lines;
+  for (int i = 0; i < 500; ++i) lines.push_back("line " + std::to_string(i));
+  bool done = false;
+  server.HandOff(lines, [&] { done = true; });
+  EXPECT_TRUE(server.HandingOff());
+  ASSERT_TRUE(WaitUntil([&] { return done; }, kWaitMs));
+  ASSERT_EQ(peer->requests.size(), lines.size());
+  for (size_t i = 0; i < lines.size(); ++i) EXPECT_EQ(peer->requests[i].Payload, lines[i]);
+  EXPECT_TRUE(server.Linked());
+  EXPECT_TRUE(unlinks.empty());
+}
+
+// A sibling that never answers, or goes away, ends the hand-off and is unlinked.
+TEST_F(SiblingServerTest, SilentOrVanishedSiblingIsUnlinked) {
+  for (bool vanishes : {false, true}) {
+    // A long wait when the sibling vanishes, so that only its close can end it.
+    server.AnswerTimeoutMs = vanishes ? 60000 : 100;
+    std::unique_ptr<TPeer> peer = LinkedPeer();
+    peer->answers = false;
+    bool done = false;
+    server.HandOff({"a", "b"}, [&] { done = true; });
+    if (vanishes) peer.reset();
+    ASSERT_TRUE(WaitUntil([&] { return done; }, kWaitMs)) << vanishes;
+    EXPECT_FALSE(server.Linked());
+    if (!vanishes) {
+      EXPECT_TRUE(WaitUntil([&] { return peer->closed; }, kWaitMs));
+    }
+  }
+  EXPECT_EQ(unlinks, (std::vector{TSiblingServer::TUnlinkReason::NoAnswer,
+                                  TSiblingServer::TUnlinkReason::Closed}));
+}
+
+TEST_F(SiblingServerTest, RequestsOfAnyConnectionAreAnswered) {
+  server.OnRequest = [](const TSiblingFrame& frame) -> uint64_t {
+    return frame.Message == kSiblingVersion ? kSiblingVersionAnswer : 0;
+  };
+  TPeer peer(server.ServerName());
+  peer.link->Request(kSiblingVersion);
+  peer.link->Request(0x999);
+  ASSERT_TRUE(WaitUntil([&] { return peer.results.size() == 2; }, kWaitMs));
+  EXPECT_EQ(peer.results, (std::vector<uint64_t>{kSiblingVersionAnswer, 0}));
+  EXPECT_FALSE(server.Linked());
+}
+
+TEST_F(SiblingServerTest, DropsMalformedPeersAndConnectionsBeyondTheLimit) {
+  TPeer garbage(server.ServerName());
+  garbage.Write(Hex("00040000" "00000000" "ffffffff"));
+  EXPECT_TRUE(WaitUntil([&] { return garbage.closed; }, kWaitMs));
+
+  std::vector<std::unique_ptr<TPeer>> crowd;
+  for (int i = 0; i <= TSiblingServer::kMaxConnections; ++i)
+    crowd.push_back(std::make_unique<TPeer>(server.ServerName()));
+  EXPECT_TRUE(WaitUntil([&] { return crowd.back()->closed; }, kWaitMs));
+  RunEventsFor(50);
+  EXPECT_FALSE(crowd.front()->closed);
+}
+
+}  // namespace

@@ -1,0 +1,327 @@
+// The link with sibling programs, against the command-line sibling
+// wombat-link running as a second process, and the end of the session
+// against the program itself.
+#include <QElapsedTimer>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <csignal>
+
+#include "comm/SiblingLink.h"
+#include "session/ConnectingFixture.h"
+#include "support/LoopbackPeer.h"
+#include "text/Codec.h"
+
+namespace {
+
+// Starting a process on a loaded machine may take a while.
+constexpr int kProcessWaitMs = 30000;
+
+struct TLinkRun {
+  int exitCode = -1;
+  QString out;
+  QString err;
+};
+
+class SiblingLinkTest : public ConnectingTest {
+ protected:
+  void TearDown() override {
+    if (follower) {
+      kill(static_cast<pid_t>(follower->processId()), SIGCONT);
+      follower->kill();
+      follower->waitForFinished(kProcessWaitMs);
+    }
+  }
+
+  QProcessEnvironment Environment() const {
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("XDG_CONFIG_HOME", home.SettingsFolder());
+    environment.insert("WOMBAT_HOME", home.DataFolder());
+    environment.insert("QT_QPA_PLATFORM", "offscreen");
+    environment.insert("LC_ALL", "C.UTF-8");
+    return environment;
+  }
+  std::unique_ptr<QProcess> StartProgram(const char* name, const QStringList& arguments) {
+    auto process = std::make_unique<QProcess>();
+    process->setProcessEnvironment(Environment());
+    process->start(QStringLiteral(WOMBAT_BINARY_DIR "/src/") + name, arguments);
+    EXPECT_TRUE(process->waitForStarted(kProcessWaitMs)) << name;
+    return process;
+  }
+  static bool WaitForEnd(QProcess& process) {
+    return WaitUntil([&] { return process.state() == QProcess::NotRunning; }, kProcessWaitMs);
+  }
+  // Runs wombat-link to its end while the window goes on working.
+  TLinkRun RunLink(const QStringList& arguments) {
+    std::unique_ptr<QProcess> link = StartProgram("wombat-link", arguments);
+    EXPECT_TRUE(WaitForEnd(*link)) << arguments.join(' ').toStdString();
+    return {link->exitCode(), QString::fromUtf8(link->readAllStandardOutput()),
+            QString::fromUtf8(link->readAllStandardError())};
+  }
+
+  TSiblingServer& Server() { return *form->findChild<TSiblingServer*>(); }
+  void StartFollower(const QStringList& options = {}) {
+    follower = StartProgram("wombat-link", QStringList{"follow"} + options);
+    ASSERT_TRUE(WaitUntil([&] { return Server().Linked(); }, kProcessWaitMs));
+  }
+  void SignalFollower(int number) { kill(static_cast<pid_t>(follower->processId()), number); }
+  QStringList FollowedLines() {
+    followed += QString::fromUtf8(follower->readAllStandardOutput());
+    QStringList lines = followed.split('\n');
+    lines.removeLast();
+    return lines;
+  }
+  bool WaitForFollowed(qsizetype count) {
+    return WaitUntil([&] { return FollowedLines().size() >= count; }, kProcessWaitMs);
+  }
+
+  // Connected to the loopback host through the entry "Peer", with one line
+  // received.
+  void ConnectToHost() {
+    ASSERT_TRUE(host.Listening());
+    SaveTelnetEntry("Peer", host.Port());
+    Start();
+    Click("Connect1");
+    ASSERT_TRUE(host.WaitForConnections(1, kWaitMs));
+    host.Send("hello\r\n");
+    ASSERT_TRUE(WaitForLine("hello"));
+  }
+
+  TLoopbackPeer host;
+  std::unique_ptr<QProcess> follower;
+  QString followed;
+};
+
+TEST_F(SiblingLinkTest, LinesOfABlockReachTheFollowerInOrderOnlyAfterItLinked) {
+  ConnectToHost();
+  StartFollower();
+  QStringList expected;
+  std::string block;
+  for (int i = 0; i < 300; ++i) {
+    expected << QString("line %1").arg(i);
+    block += "line " + std::to_string(i) + "\r\n";
+  }
+  expected << "(TALK,ID) 会議室へようこそ" << "";
+  block += Sjis("(TALK,ID) 会議室へようこそ") + "\r\n\r\npartial";
+  host.Send(block);
+
+  ASSERT_TRUE(WaitForFollowed(expected.size()));
+  EXPECT_EQ(FollowedLines(), expected);
+  ASSERT_TRUE(WaitForLine("line 299"));
+  EXPECT_TRUE(ViewShows("TerminalView", "partial"));
+  EXPECT_TRUE(Server().Linked());
+}
+
+TEST_F(SiblingLinkTest, JsonFollowerPrintsEachLineWithItsTime) {
+  ConnectToHost();
+  StartFollower({"--json"});
+  host.Send(Sjis("（TALK,ID）会議\r\n"));
+  ASSERT_TRUE(WaitForFollowed(1));
+  const QJsonObject object = QJsonDocument::fromJson(FollowedLines().first().toUtf8()).object();
+  EXPECT_EQ(object["line"].toString(), "（TALK,ID）会議");
+  EXPECT_TRUE(QDateTime::fromString(object["time"].toString(), Qt::ISODateWithMs).isValid());
+}
+
+// The block waits for the stopped sibling, then goes to the log and views;
+// the host's close, held meanwhile, ends the connection after it.
+TEST_F(SiblingLinkTest, ASiblingThatNeverAnswersIsUnlinkedAfterTheWait) {
+  ConnectToHost();
+  StartFollower();
+  SignalFollower(SIGSTOP);
+  QElapsedTimer clock;
+  clock.start();
+  host.Send("last words\r\n");
+  host.CloseClient();
+  ASSERT_TRUE(WaitUntil([&] { return !Connected(); }, kProcessWaitMs));
+  EXPECT_GE(clock.elapsed(), 1900);
+  EXPECT_TRUE(ViewShows("TerminalView", "last words"));
+  EXPECT_NE(TodaysLog().find("last words"), std::string::npos);
+  EXPECT_FALSE(Server().Linked());
+  EXPECT_EQ(Status(), "Quokkaが応答しないため、リンクを解除しました");
+  EXPECT_NE(ReadDataFile("Phone.txt").find("Peer"), std::string::npos);
+}
+
+TEST_F(SiblingLinkTest, AFollowerThatEndsIsUnlinked) {
+  ConnectToHost();
+  StartFollower();
+  follower->kill();
+  ASSERT_TRUE(WaitUntil([&] { return !Server().Linked(); }, kProcessWaitMs));
+  host.Send("alone\r\n");
+  EXPECT_TRUE(WaitForLine("alone"));
+}
+
+// Text from a sibling goes out while the window waits for the answer to a
+// line; a disconnect request waits for the block and then asks the user.
+TEST_F(SiblingLinkTest, TextAndADisconnectRequestWhileTheWindowWaitsOnALine) {
+  ConnectToHost();
+  StartFollower();
+  Server().AnswerTimeoutMs = 600000;
+  SignalFollower(SIGSTOP);
+  host.Send("held\r\n");
+  ASSERT_TRUE(WaitUntil([&] { return Server().HandingOff(); }, kWaitMs));
+
+  EXPECT_EQ(RunLink({"send", "--line", "おはよう"}).exitCode, 0);
+  ASSERT_TRUE(host.WaitForReceived(7, kWaitMs));
+  EXPECT_EQ(host.Received(), Sjis("おはよう") + "\r");
+  ui.confirmAnswers = {false};
+  EXPECT_EQ(RunLink({"disconnect"}).exitCode, 0);
+  EXPECT_FALSE(ViewShows("TerminalView", "held"));
+  EXPECT_TRUE(ui.questions.isEmpty());
+
+  SignalFollower(SIGCONT);
+  ASSERT_TRUE(WaitUntil([&] { return !ui.questions.isEmpty(); }, kProcessWaitMs));
+  EXPECT_EQ(ui.questions, QStringList{"回線を切断してよろしいですか？"});
+  EXPECT_TRUE(ViewShows("TerminalView", "held"));
+  EXPECT_TRUE(Connected());
+  EXPECT_EQ(FollowedLines(), QStringList{"held"});
+  EXPECT_TRUE(Server().Linked());
+}
+
+TEST_F(SiblingLinkTest, SendAddsACarriageReturnOnlyWhenAsked) {
+  ConnectToHost();
+  EXPECT_EQ(RunLink({"send", "a"}).exitCode, 0);
+  EXPECT_EQ(RunLink({"send", "b\\r"}).exitCode, 0);
+  ASSERT_TRUE(host.WaitForReceived(3, kWaitMs));
+  EXPECT_EQ(host.Received(), "ab\r");
+  const TLinkRun unwritable = RunLink({"send", "🐨"});
+  EXPECT_EQ(unwritable.exitCode, 1);
+  EXPECT_FALSE(unwritable.err.isEmpty());
+}
+
+TEST_F(SiblingLinkTest, AConnectRequestWhileConnectedAsksFirstAndNoKeepsTheConnection) {
+  TLoopbackPeer other;
+  SaveTelnetEntry(Sjis("別ホスト"), other.Port());
+  ConnectToHost();
+
+  ui.confirmAnswers = {false};
+  EXPECT_EQ(RunLink({"connect", "別ホスト"}).exitCode, 0);
+  ASSERT_TRUE(WaitUntil([&] { return ui.questions.size() == 1; }, kWaitMs));
+  RunEventsFor(100);
+  EXPECT_TRUE(Connected());
+  EXPECT_EQ(form->SelectedEntry(), "Peer");
+  EXPECT_EQ(other.Connections(), 0);
+
+  ui.confirmAnswers = {true};
+  EXPECT_EQ(RunLink({"connect", "別ホスト"}).exitCode, 0);
+  ASSERT_TRUE(other.WaitForConnections(1, kProcessWaitMs));
+  EXPECT_EQ(form->SelectedEntry(), "別ホスト");
+  EXPECT_TRUE(Connected());
+}
+
+TEST_F(SiblingLinkTest, AConnectRequestBeforeTheFirstShowingIsServedThen) {
+  SaveTelnetEntry("Other", host.Port());
+  SaveTelnetEntry("Peer", 1);
+  form = std::make_unique<TWombatForm>();
+  form->Pauses = {0, 0, 0};
+  EXPECT_EQ(RunLink({"connect", "Other"}).exitCode, 0);
+  RunEventsFor(100);
+  EXPECT_EQ(host.Connections(), 0);
+  EXPECT_EQ(form->SelectedEntry(), "Peer");
+  form->show();
+  EXPECT_EQ(form->SelectedEntry(), "Other");
+  EXPECT_TRUE(host.WaitForConnections(1, kWaitMs));
+}
+
+TEST_F(SiblingLinkTest, QuitIsIgnoredWhileConnectedAndVersionIsAnswered) {
+  ConnectToHost();
+  const TLinkRun version = RunLink({"version"});
+  EXPECT_EQ(version.exitCode, 0);
+  EXPECT_EQ(version.out, "6619140\n");
+
+  EXPECT_EQ(RunLink({"quit"}).exitCode, 0);
+  RunEventsFor(100);
+  EXPECT_TRUE(form->isVisible());
+  EXPECT_TRUE(Connected());
+
+  Click("Disconnect1");
+  EXPECT_EQ(RunLink({"quit"}).exitCode, 0);
+  EXPECT_TRUE(WaitUntil([&] { return !form->isVisible(); }, kWaitMs));
+}
+
+// The newest program's name stays in the settings; each removes only its own.
+TEST_F(SiblingLinkTest, TheServerNameIsInTheSettingsWhileTheProgramRuns) {
+  auto linkServer = [] {
+    QSettings settings("Zeb", "Wombat");
+    settings.sync();
+    return settings.value("Directory/LinkServer");
+  };
+  Start();
+  const QString first = Server().ServerName();
+  EXPECT_EQ(linkServer().toString(), first);
+  auto second = std::make_unique<TWombatForm>();
+  const QString newest = second->findChild<TSiblingServer*>()->ServerName();
+  EXPECT_NE(newest, first);
+  EXPECT_EQ(linkServer().toString(), newest);
+  form.reset();
+  EXPECT_EQ(linkServer().toString(), newest);
+  second.reset();
+  EXPECT_FALSE(linkServer().isValid());
+
+  for (const QStringList& arguments : {QStringList{"version"}, {"--server", newest, "version"}}) {
+    const TLinkRun run = RunLink(arguments);
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_TRUE(run.err.contains("no Wombat is running")) << run.err.toStdString();
+  }
+}
+
+// The menu item starts an executable Quokka in the sibling's folder.
+TEST_F(SiblingLinkTest, ExecQuokkaStartsAnExecutableSibling) {
+  QTemporaryDir folder;
+  QSettings("Zeb", "Quokka").setValue("Directory/OnExecuting", folder.path());
+  const QString sibling = folder.filePath("Quokka");
+  const QString marker = folder.filePath("started");
+  Start();
+  EXPECT_FALSE(Enabled("ExecQuokka"));
+
+  QFile script(sibling);
+  ASSERT_TRUE(script.open(QIODevice::WriteOnly));
+  script.write(("#!/bin/sh\ntouch '" + marker + "'\n").toUtf8());
+  script.close();
+  Start();
+  EXPECT_FALSE(Enabled("ExecQuokka"));
+
+  script.setPermissions(script.permissions() | QFile::ExeOwner);
+  Start();
+  ASSERT_TRUE(Enabled("ExecQuokka"));
+  qobject_cast<QAction*>(Child("ExecQuokka"))->trigger();
+  EXPECT_TRUE(WaitUntil([&] { return QFile::exists(marker); }, kProcessWaitMs));
+}
+
+// The program closes without asking: the call record written, the settings
+// saved and the link's name removed. A follower tells that the connection is
+// up and receiving.
+TEST_F(SiblingLinkTest, SigtermAndSighupEndTheProgramThroughItsNormalPath) {
+  int calls = 0;
+  for (int number : {SIGTERM, SIGHUP}) {
+    TLoopbackPeer server;
+    QSettings("Zeb", "Wombat").remove("MainWindow");
+    std::unique_ptr<QProcess> wombat =
+        StartProgram("wombat", {"127.0.0.1", QString::number(server.Port())});
+    ASSERT_TRUE(server.WaitForConnections(1, kProcessWaitMs));
+    ASSERT_TRUE(WaitUntil([&] { return RunLink({"version"}).exitCode == 0; }, kProcessWaitMs));
+    followed.clear();
+    follower = StartProgram("wombat-link", {"follow"});
+    QTimer talk;
+    QObject::connect(&talk, &QTimer::timeout, [&] { server.Send("bye\r\n"); });
+    talk.start(200);
+    ASSERT_TRUE(WaitForFollowed(1)) << number;
+    talk.stop();
+
+    kill(static_cast<pid_t>(wombat->processId()), number);
+    ASSERT_TRUE(WaitForEnd(*wombat)) << number;
+    EXPECT_EQ(wombat->exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(wombat->exitCode(), 0);
+    EXPECT_TRUE(server.WaitForClientClosed(kWaitMs));
+    EXPECT_TRUE(WaitForEnd(*follower));
+    EXPECT_EQ(follower->exitCode(), 0);
+    const QString record = QString::fromStdString(ReadDataFile("Phone.txt"));
+    EXPECT_EQ(record.count("Temp"), ++calls) << record.toStdString();
+    QSettings settings("Zeb", "Wombat");
+    settings.sync();
+    EXPECT_TRUE(settings.contains("MainWindow/Left"));
+    EXPECT_FALSE(settings.contains("Directory/LinkServer"));
+  }
+}
+
+}  // namespace
