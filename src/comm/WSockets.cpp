@@ -4,12 +4,15 @@
 #include <sys/socket.h>
 
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QHostAddress>
 #include <QHostInfo>
 #include <QTcpSocket>
+#include <QTimer>
 #include <charconv>
 #include <map>
 #include <stdexcept>
+#include <utility>
 
 #include "text/Codec.h"
 #include "text/QtCodec.h"
@@ -77,6 +80,8 @@ constexpr int kWsaNetworkDown = 10050;
 constexpr int kWsaHostNotFound = 11001;
 constexpr int kWsaTryAgain = 11002;
 constexpr int kWsaNoData = 11004;
+constexpr int kCloseLingerMs = 5000;
+constexpr int kTurnBudgetMs = 10;
 
 // Qt reports several connect failures as NetworkError; its message tells them apart.
 int NetworkErrorCode(const QString& errorString) {
@@ -214,12 +219,48 @@ void TCustomWSocket::ShutdownSocket(QPointer<QTcpSocket>& Socket) {
   Socket = nullptr;
   if (closing == nullptr) return;
   closing->disconnect(this);
-  closing->readAll();  // unread bytes are discarded
-  // The socket may be emitting the signal that led here, so it is deleted later, once the
-  // bytes already written have left.
-  connect(closing, &QAbstractSocket::disconnected, closing, &QObject::deleteLater);
-  closing->disconnectFromHost();
-  if (closing->state() == QAbstractSocket::UnconnectedState) closing->deleteLater();
+  FClosing.emplace_back(closing);
+  connect(closing, &QAbstractSocket::disconnected, this, [this] { PostRelease(); },
+          Qt::QueuedConnection);
+  if (closing->state() == QAbstractSocket::ConnectedState) {
+    closing->readAll();  // unread bytes are discarded
+    closing->disconnectFromHost();
+    // A peer that never takes the last bytes does not keep the socket forever.
+    QTimer::singleShot(kCloseLingerMs, closing, [closing] { closing->abort(); });
+  } else {
+    closing->abort();  // an attempt still under way ends here, whatever it would have become
+  }
+  PostRelease();
+}
+
+void TCustomWSocket::InSocketSignal(const std::function<void()>& Handler) {
+  struct TDepth {
+    int& Depth;
+    explicit TDepth(int& depth) : Depth(++depth) {}
+    ~TDepth() { --Depth; }
+  };
+  {
+    const TDepth depth(FSignalDepth);
+    Handler();
+  }
+  if (FSignalDepth == 0 && !FClosing.empty()) PostRelease();
+}
+
+// Freed from the event loop, never inside the signal that led to the shutdown.
+void TCustomWSocket::PostRelease() {
+  QMetaObject::invokeMethod(this, [this] { ReleaseClosedSockets(); }, Qt::QueuedConnection);
+}
+
+void TCustomWSocket::ReleaseClosedSockets() {
+  if (FSignalDepth > 0) return;  // the outermost slot posts again when it returns
+  std::vector<QPointer<QTcpSocket>> waiting;
+  for (const QPointer<QTcpSocket>& socket : FClosing) {
+    if (socket && socket->state() != QAbstractSocket::UnconnectedState)
+      waiting.push_back(socket);
+    else
+      delete socket.data();
+  }
+  FClosing = std::move(waiting);
 }
 
 std::optional<TSocketAddress> TCustomWSocket::LookupAddress(const std::string& Host,
@@ -255,9 +296,11 @@ void TTCPClient::Open() {
   if (!address) return;
   StartingConnection();
   auto* socket = new QTcpSocket(this);
+  socket->setReadBufferSize(kReadBufferSize);
   WatchSocket(socket);
   FSocket = socket;
   FSocketHandle = -1;
+  FPeerClosed = false;
   SetStatus(TSocketStatus::Connecting);
   socket->connectToHost(address->Host, address->Port);
 }
@@ -265,6 +308,7 @@ void TTCPClient::Open() {
 void TTCPClient::Close() {
   if (Status() != TSocketStatus::Connected && Status() != TSocketStatus::Connecting) return;
   ShutdownSocket(FSocket);
+  FPeerClosed = false;
   SetStatus(TSocketStatus::Idle);
 }
 
@@ -273,18 +317,23 @@ void TTCPClient::SendText(const std::string& Text) {
 }
 
 std::string TTCPClient::ReceiveText() {
-  std::string text = SocketReceive(FSocket);
-  // More bytes waiting are announced by another OnData, as a burst of 3,000 bytes arrives
-  // in three reads.
-  if (FSocket && FSocket->bytesAvailable() > 0) PostDataNotice();
-  return text;
+  return SocketReceive(FSocket);
+}
+
+void TTCPClient::Hold(bool Held) {
+  FHeld = Held;
+  if (!Held) PostNotice();
 }
 
 void TTCPClient::WatchSocket(QTcpSocket* Socket) {
-  connect(Socket, &QTcpSocket::connected, this, [this, Socket] { SocketConnected(Socket); });
-  connect(Socket, &QTcpSocket::readyRead, this, [this, Socket] { SocketReadyRead(Socket); });
-  connect(Socket, &QTcpSocket::disconnected, this, [this, Socket] { SocketDisconnected(Socket); });
-  connect(Socket, &QTcpSocket::errorOccurred, this, [this, Socket] { SocketFailed(Socket); });
+  connect(Socket, &QTcpSocket::connected, this,
+          [this, Socket] { InSocketSignal([&] { SocketConnected(Socket); }); });
+  connect(Socket, &QTcpSocket::readyRead, this,
+          [this, Socket] { InSocketSignal([&] { SocketReadyRead(Socket); }); });
+  connect(Socket, &QTcpSocket::disconnected, this,
+          [this, Socket] { InSocketSignal([&] { SocketDisconnected(Socket); }); });
+  connect(Socket, &QTcpSocket::errorOccurred, this,
+          [this, Socket] { InSocketSignal([&] { SocketFailed(Socket); }); });
 }
 
 bool TTCPClient::IsCurrent(const QTcpSocket* Socket) const {
@@ -304,21 +353,15 @@ void TTCPClient::SocketConnected(QTcpSocket* Socket) {
 }
 
 void TTCPClient::SocketReadyRead(QTcpSocket* Socket) {
-  if (IsCurrent(Socket) && Socket->bytesAvailable() > 0) RaiseData();
+  if (IsCurrent(Socket)) PostNotice();
 }
 
+// The bytes that arrived before the close are offered first, so that nothing the host sent
+// last is lost.
 void TTCPClient::SocketDisconnected(QTcpSocket* Socket) {
   if (!IsCurrent(Socket)) return;
-  // The bytes that arrived before the close are offered first, so that nothing the host
-  // sent last is lost; a handler that stops reading ends the offer.
-  while (IsCurrent(Socket) && Socket->bytesAvailable() > 0) {
-    const qint64 unread = Socket->bytesAvailable();
-    RaiseData();
-    if (IsCurrent(Socket) && Socket->bytesAvailable() >= unread) break;
-  }
-  if (!IsCurrent(Socket)) return;
-  if (OnClose) OnClose(this, FSocketHandle);
-  Close();
+  FPeerClosed = true;
+  PostNotice();
 }
 
 void TTCPClient::SocketFailed(QTcpSocket* Socket) {
@@ -327,15 +370,49 @@ void TTCPClient::SocketFailed(QTcpSocket* Socket) {
   SocketError(WinsockCode(*Socket));
 }
 
-void TTCPClient::RaiseData() {
-  if (OnData) OnData(this, FSocketHandle);
+// Every OnData and OnClose is raised from the event loop, never inside another, and a turn
+// of the loop offers a bounded amount, so that the owner may paint and take keys in between.
+void TTCPClient::PostNotice() {
+  if (FNoticePosted) return;
+  FNoticePosted = true;
+  QMetaObject::invokeMethod(this, [this] { Notice(); }, Qt::QueuedConnection);
 }
 
-void TTCPClient::PostDataNotice() {
-  QMetaObject::invokeMethod(
-      this,
-      [this, socket = FSocket] {
-        if (IsCurrent(socket) && socket->bytesAvailable() > 0) RaiseData();
-      },
-      Qt::QueuedConnection);
+void TTCPClient::Notice() {
+  FNoticePosted = false;
+  QElapsedTimer turn;
+  turn.start();
+  for (qint64 offered = 0; offered < kReadPerTurn && !turn.hasExpired(kTurnBudgetMs);) {
+    if (FHeld || FRaising || !IsCurrent(FSocket)) return;
+    QTcpSocket* socket = FSocket;
+    const qint64 unread = socket->bytesAvailable();
+    if (unread == 0) {
+      if (FPeerClosed) RaiseClose();
+      return;  // readyRead announces what comes next
+    }
+    RaiseData();
+    if (!IsCurrent(socket)) return;
+    const qint64 left = socket->bytesAvailable();
+    if (left >= unread) {
+      if (FPeerClosed) RaiseClose();  // the owner has stopped reading; the rest is discarded
+      return;
+    }
+    offered += unread - left;
+  }
+  PostNotice();
+}
+
+void TTCPClient::RaiseData() {
+  const bool wasRaising = std::exchange(FRaising, true);
+  if (OnData) OnData(this, FSocketHandle);
+  FRaising = wasRaising;
+}
+
+// A connection that the handler opened meanwhile is left alone.
+void TTCPClient::RaiseClose() {
+  const QPointer<QTcpSocket> closed = FSocket;
+  const bool wasRaising = std::exchange(FRaising, true);
+  if (OnClose) OnClose(this, FSocketHandle);
+  FRaising = wasRaising;
+  if (FSocket == closed) Close();
 }

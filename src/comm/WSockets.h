@@ -9,6 +9,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <vector>
 
 class QTcpSocket;
 
@@ -45,6 +46,9 @@ class TCustomWSocket : public QObject {
   TOnError OnError;
 
   static constexpr int kReceiveSize = 1024;
+  // At most this many received bytes wait in the socket object; beyond them TCP holds the
+  // host back until the owner reads.
+  static constexpr qint64 kReadBufferSize = 64 * 1024;
 
  protected:
   void SetStatus(TSocketStatus Status) { FStatus = Status; }
@@ -58,9 +62,13 @@ class TCustomWSocket : public QObject {
   void SocketSend(QTcpSocket* Socket, const std::string& Text);
   // At most kReceiveSize bytes that have arrived; empty when none.
   std::string SocketReceive(QTcpSocket* Socket);
-  // Stops the socket's notifications, discards unread bytes and closes it after the bytes
-  // already sent have left; Socket becomes null.
+  // Stops the socket's notifications and discards unread bytes. A connected socket closes
+  // after the bytes already sent have left; one still connecting is aborted. Socket becomes
+  // null; the object itself is freed later, once no signal of it is running.
   void ShutdownSocket(QPointer<QTcpSocket>& Socket);
+  // Runs Handler as the slot of a socket signal: sockets shut down meanwhile are not freed
+  // until every such slot has returned.
+  void InSocketSignal(const std::function<void()>& Handler);
   // Resolves Host (an IPv4 or IPv6 address, or a host name) and Port (a service name or a
   // decimal number). A failed name lookup is reported through SocketError and gives nothing.
   // Throws std::invalid_argument for a Port that is neither a service nor a number, and
@@ -69,8 +77,13 @@ class TCustomWSocket : public QObject {
                                               const char* ProtocolName);
 
  private:
+  void PostRelease();
+  void ReleaseClosedSockets();
+
   TSocketStatus FStatus = TSocketStatus::Idle;
   int FLastError = 0;
+  int FSignalDepth = 0;  // slots of socket signals now on the stack
+  std::vector<QPointer<QTcpSocket>> FClosing;  // shut down, waiting to be freed
 };
 
 class TTCPClient : public TCustomWSocket {
@@ -89,8 +102,14 @@ class TTCPClient : public TCustomWSocket {
   // the connection follows.
   void Close();
   void SendText(const std::string& Text);
-  // The bytes now available, at most 1,024; called from OnData.
+  // The bytes now available, at most 1,024; called from OnData. OnData is raised again, one
+  // event-loop turn later, while unread bytes remain.
   virtual std::string ReceiveText();
+  // While held, neither OnData nor OnClose is raised: what arrives waits in the socket, in
+  // order, and a close by the peer waits behind it. Releasing the hold delivers both.
+  void Hold(bool Held);
+  // The peer has closed and OnClose has yet to be raised.
+  bool ClosePending() const { return FPeerClosed && Status() != TSocketStatus::Idle; }
 
   std::string Host;  // an IPv4 or IPv6 address, or a host name
   std::string Port;  // a service name or a decimal port number
@@ -98,6 +117,10 @@ class TTCPClient : public TCustomWSocket {
   TOnData OnData;
   TOnConnect OnConnect;
   TOnClose OnClose;
+
+  // OnData is raised again and again in one event-loop turn until the owner has read this
+  // much (or a few milliseconds have passed); the rest waits for the next turn.
+  static constexpr qint64 kReadPerTurn = 64 * 1024;
 
  protected:
   // Called by Open before a new connection is attempted.
@@ -110,9 +133,15 @@ class TTCPClient : public TCustomWSocket {
   void SocketDisconnected(QTcpSocket* Socket);
   void SocketFailed(QTcpSocket* Socket);
   bool IsCurrent(const QTcpSocket* Socket) const;
+  void PostNotice();
+  void Notice();
   void RaiseData();
-  void PostDataNotice();
+  void RaiseClose();
 
   QPointer<QTcpSocket> FSocket;
   TSocket FSocketHandle = -1;  // the connected socket's handle, kept for OnClose
+  bool FPeerClosed = false;    // the peer has closed; OnClose follows the unread bytes
+  bool FHeld = false;
+  bool FNoticePosted = false;
+  bool FRaising = false;  // an OnData or OnClose handler is running
 };

@@ -58,6 +58,7 @@ bool ScriptNeedsID(std::string_view script) {
 
 void TLoginScript::Start(std::string_view script, const std::string& id,
                          const std::string& password) {
+  Cancel();
   FSteps = ParseScript(script);
   FID = id;
   FPassword = password;
@@ -65,6 +66,8 @@ void TLoginScript::Start(std::string_view script, const std::string& id,
 
 void TLoginScript::Cancel() {
   FSteps.clear();
+  FRest.clear();
+  FRestPos = 0;
 }
 
 std::string TLoginScript::TakeFirstStep() {
@@ -100,28 +103,44 @@ void TLoginScript::RunStep(std::string_view step) {
     SendText(std::string(step));
     return;
   }
-  for (std::size_t i = 0; i < step.size(); ++i) {
-    const char c = step[i];
-    if (c == ReturnMark) {
-      SendText("\r");
-    } else if (c == PauseMark) {
-      if (Pause) Pause(PauseMilliseconds);
-    } else if (c != Escape) {
-      SendText(std::string(1, c));
-    } else if (i + 1 < step.size()) {
-      const char next = step[i + 1];
+  FRest = step;
+  FRestPos = 0;
+  ContinueStep();
+}
+
+void TLoginScript::ContinueStep() {
+  while (FRestPos < FRest.size()) {
+    const char c = FRest[FRestPos++];
+    if (c == PauseMark && Pause) {
+      Pause(PauseMilliseconds);
+      return;
+    }
+    if (c != Escape) {
+      SendItem(c);
+    } else if (FRestPos < FRest.size()) {
+      const char next = FRest[FRestPos];
       if (next == 'I') {
         SendText(FID);
-        ++i;
+        ++FRestPos;
       } else if (next == 'P') {
         SendText(FPassword);
-        ++i;
+        ++FRestPos;
       } else {
         // "$$" is one "$"; "$" before any other byte is a "$" and that byte
         // is then handled as the next item.
         SendText("$");
-        if (next == Escape) ++i;
+        if (next == Escape) ++FRestPos;
       }
     }
   }
+  FRest.clear();
+  FRestPos = 0;
+}
+
+// A carriage return for "'", nothing for a "*" that waits for nothing, else the byte.
+void TLoginScript::SendItem(char item) {
+  if (item == ReturnMark)
+    SendText("\r");
+  else if (item != PauseMark)
+    SendText(std::string(1, item));
 }

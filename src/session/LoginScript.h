@@ -7,8 +7,9 @@
 //
 // The main window owns one engine. Sending and pausing go through the events
 // Send and Pause so that the window can route them to the active transport and
-// to a real sleep. Pause must block: while it runs no received data may be
-// handled, so that the host sees the steps in order.
+// to its pause. A "*" stops the walk through a step: the owner calls
+// ContinueStep when the pause has run, and handles no received data until
+// then, so that the host sees the steps in order.
 
 #include <functional>
 #include <string>
@@ -36,13 +37,15 @@ class TLoginScript {
  public:
   // Sends text to the host unchanged (the main window's SendToHost).
   std::function<void(const std::string& text)> Send;
-  // Blocks for the given milliseconds (1000 for each "*").
+  // Starts a pause of the given milliseconds (1000 for each "*"), after which
+  // the owner calls ContinueStep. Unassigned, a "*" waits for nothing.
   std::function<void(int milliseconds)> Pause;
 
   // Starts a script for a connection: the pairs of script, with the entry's
   // user ID and password that its steps send.
   void Start(std::string_view script, const std::string& id, const std::string& password);
-  // Stops the script: no further pair is awaited.
+  // Stops the script: no further pair is awaited, and the rest of a step
+  // waiting behind a pause is not sent.
   void Cancel();
 
   // True while at least one pair (awaited text and step) remains.
@@ -61,12 +64,17 @@ class TLoginScript {
   // Sends one step: plain text in one piece; otherwise item by item, pausing
   // one second for each "*".
   void RunStep(std::string_view step);
+  // Sends the rest of a step after its pause, up to the next "*".
+  void ContinueStep();
 
  private:
   std::string TakeFirstStep();
   void SendText(const std::string& text);
+  void SendItem(char item);
 
   std::vector<std::string> FSteps;
+  std::string FRest;          // the step being walked
+  std::size_t FRestPos = 0;   // where the walk goes on
   std::string FID;
   std::string FPassword;
 };

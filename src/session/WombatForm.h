@@ -86,7 +86,7 @@ class TWombatForm : public QMainWindow {
   };
   TPauses Pauses;
   // True while a pause runs.
-  bool Paused() const { return FPauseDepth > 0; }
+  bool Paused() const;
 
   // Sends text to the host through the active transport, unchanged; nothing
   // when no connection is up.
@@ -155,16 +155,21 @@ class TWombatForm : public QMainWindow {
   void KL1Click();
   void LoggingClick();
 
-  // WombatFormPause.cpp: pauses that hold back the window's handlers.
-  void Pause(int milliseconds);
-  bool Holding() const;
+  // WombatFormPause.cpp: pauses with an end time, which hold back received data.
+  void CreatePauseTimer();
+  void StartPause(int milliseconds, std::function<void()> then);
+  void EndPause();
+  void CancelPause();
+  bool ReceivingHeld() const;
   void WhenNotPaused(std::function<void()> action);
+  void ResumeReceiving();
   void RunHeldActions();
   void ResumeHeldActions();
 
   // WombatFormReceive.cpp: the receive road and the send road.
   void TCPClient1Data();
   void ReceiveBlock(const std::string& block);
+  void LogAndShow(const std::vector<std::string>& lines);
   void ShowInViews(const std::vector<std::string>& lines, const std::string& partialLine);
 
   // WombatFormScript.cpp: the login script of a connection.
@@ -304,9 +309,10 @@ class TWombatForm : public QMainWindow {
   std::string FReceiveBuffer;
   bool FLineReceived = false;
   QDateTime FConnectTime;  // invalid while no connection is up
-  int FPauseDepth = 0;
+  QTimer* FPauseTimer;
+  std::function<void()> FAfterPause;
   std::deque<std::function<void()>> FHeldActions;
-  bool FRunningHeldAction = false;
+  bool FReceiving = false;
   bool FShown = false;
   QString FConnectSound;
   QString FDisconnectSound;

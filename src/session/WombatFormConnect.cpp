@@ -70,21 +70,20 @@ std::string CallRecordLine(const QString& entryName, const QDateTime& connectTim
 
 }  // namespace
 
+// The telnet client raises its events only while received data is not held,
+// so they act at once.
 void TWombatForm::CreateConnectionParts() {
   TCPClient1 = new TTelnetClient(this);
-  TCPClient1->OnConnect = [this](TTCPClient*, TSocket) {
-    WhenNotPaused([this] { TCPClient1Connect(); });
-  };
+  TCPClient1->OnConnect = [this](TTCPClient*, TSocket) { TCPClient1Connect(); };
   TCPClient1->OnData = [this](TTCPClient*, TSocket) { TCPClient1Data(); };
-  TCPClient1->OnClose = [this](TTCPClient*, TSocket) {
-    WhenNotPaused([this] { ConnectionClosed(); });
-  };
+  TCPClient1->OnClose = [this](TTCPClient*, TSocket) { ConnectionClosed(); };
   TCPClient1->OnError = [this](TCustomWSocket*, int, const std::string& message) {
-    WhenNotPaused([this, message] { TCPClient1Error(message); });
+    TCPClient1Error(message);
   };
+  CreatePauseTimer();
   Timer2 = new QTimer(this);
   Timer2->setInterval(kTimer2Interval);
-  connect(Timer2, &QTimer::timeout, this, [this] { WhenNotPaused([this] { Timer2Timer(); }); });
+  connect(Timer2, &QTimer::timeout, this, [this] { Timer2Timer(); });
   MediaPlayer1 = new QSoundEffect(this);
 }
 
@@ -187,8 +186,7 @@ void TWombatForm::TCPClient1Connect() {
   FConnectTime = QDateTime::currentDateTime();
   Timer2->start();
   PlaySoundFile(FConnectSound);
-  Pause(Pauses.AfterConnect);
-  FScript.RunFirstStep();
+  StartPause(Pauses.AfterConnect, [this] { FScript.RunFirstStep(); });
 }
 
 // An attempt that fails before the connection is up ends with the socket's
@@ -235,6 +233,7 @@ void TWombatForm::CloseConnection() {
 // The disconnect sound answers the connect sound: an attempt that never
 // came up ends silently.
 void TWombatForm::EndConnection() {
+  CancelPause();
   Timer2->stop();
   if (FConnectTime.isValid()) PlaySoundFile(FDisconnectSound);
   SetIdleButtons();
@@ -261,7 +260,10 @@ void TWombatForm::WriteCallRecord() {
     PlatformUi().ShowMessage(file.fileName() + ": " + file.errorString());
 }
 
+// A tick during a pause is skipped, as the pause holds back what would show
+// the line is alive; one that comes after the end of the connection too.
 void TWombatForm::Timer2Timer() {
+  if (Paused() || !FConnectTime.isValid()) return;
   const qint64 elapsedMs = FConnectTime.msecsTo(QDateTime::currentDateTime());
   if (FConnectKind == kTelnet && !FLineReceived && FReconnectTimeOut > 0 &&
       elapsedMs >= qint64{FReconnectTimeOut} * 1000) {
@@ -277,8 +279,9 @@ void TWombatForm::ReconnectSilentLine() {
   TCPClient1->Close();
   EndConnection();
   StatusPanel->setText("再接続します");
-  Pause(Pauses.BeforeReconnect);
-  if (Connect1->isEnabled()) Connect1Click();
+  StartPause(Pauses.BeforeReconnect, [this] {
+    if (Connect1->isEnabled()) Connect1Click();
+  });
 }
 
 // Asks again until the answer is empty (no change) or a whole number of 0 or more.

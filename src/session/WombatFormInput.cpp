@@ -131,7 +131,7 @@ bool TWombatForm::FormKeyDown(QKeyEvent& key) {
   SetFunctionKeyCaptions();
   const int position = FunctionKeyPosition(key);
   if (position < 0) return false;
-  WhenNotPaused([this, position] { SpeedButton1Click(position); });
+  SpeedButton1Click(position);
   return true;
 }
 
@@ -157,12 +157,12 @@ void TWombatForm::StoreShiftState(const QKeyEvent& key) {
 }
 
 // Enter sends the line and a CR and puts the line on top of the history. The
-// box is emptied at once; while a pause runs, the sending waits for its end.
+// box is emptied at once.
 void TWombatForm::InputEditKeyPress() {
   const std::string line = FromQString(InputEdit->currentText());
   FHistory.Add(line);
   ShowHistory();
-  WhenNotPaused([this, line] { SendToHost(line + '\r'); });
+  SendToHost(line + '\r');
 }
 
 // The drop-down list is the history, newest first; the box stays empty.

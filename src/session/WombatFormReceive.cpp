@@ -8,33 +8,48 @@
 #include "text/LogMgr.h"
 #include "view/QuokkaView.h"
 
-// The bytes are taken at once, so that a close that follows cannot discard
-// them while a pause holds their handling back.
+namespace {
+
+// The view's line limit, applied after every block: a block that leaves no
+// partial line does not trim on its own. Adding no lines afterwards lets the
+// view scroll to its end again, as it does after trimming for a partial line.
+void TrimToLineLimit(TQuokkaView& view) {
+  const int before = view.LineCount();
+  view.ApplyLineLimit();
+  if (view.LineCount() < before) view.AddLines({});
+}
+
+}  // namespace
+
+// The telnet client raises no data event while received data is held.
 void TWombatForm::TCPClient1Data() {
-  WhenNotPaused([this, block = TCPClient1->ReceiveText()] { ReceiveBlock(block); });
+  const std::string block = TCPClient1->ReceiveText();
+  if (!block.empty()) ReceiveBlock(block);
 }
 
 // The script's step goes out before the lines of the block that triggered it
 // are shown. The complete lines go to a linked sibling, then to the log; the
 // views then take the whole batch and the partial line at once, so they
-// redraw once per block.
+// redraw once per block. Nothing else is received meanwhile, even while a
+// message box of the log waits for its answer or the sibling for its turn.
 void TWombatForm::ReceiveBlock(const std::string& block) {
+  FReceiving = true;
+  const std::size_t searchFrom = FReceiveBuffer.size();
   AppendBlock(FReceiveBuffer, block);
   CheckPrompt(block);
-  std::vector<std::string> batch;
-  while (!HasNoLine(FReceiveBuffer)) {
-    FLineReceived = true;
-    std::string line;
-    TakeLine(FReceiveBuffer, line);
-    batch.push_back(line);
-  }
-  std::string rest;
-  PendingText(FReceiveBuffer, rest);
-  PassLinesToSibling(batch, [this, batch, rest] {
-    for (const std::string& line : batch) FLogMgr->WriteLine(line);
-    FLogMgr->Flush();
-    ShowInViews(batch, rest);
-  });
+  const std::vector<std::string> lines = TakeLines(FReceiveBuffer, searchFrom);
+  if (!lines.empty()) FLineReceived = true;
+  PassLinesToSibling(lines, [this, lines] { LogAndShow(lines); });
+  FReceiving = false;
+  ResumeReceiving();
+}
+
+// The partial line is the receive buffer itself: nothing is received while
+// the sibling takes the lines, so it is still this block's.
+void TWombatForm::LogAndShow(const std::vector<std::string>& lines) {
+  for (const std::string& line : lines) FLogMgr->WriteLine(line);
+  FLogMgr->Flush();
+  ShowInViews(lines, FReceiveBuffer);
 }
 
 void TWombatForm::ShowInViews(const std::vector<std::string>& lines,
@@ -47,6 +62,9 @@ void TWombatForm::ShowInViews(const std::vector<std::string>& lines,
   if (!partialLine.empty()) {
     TerminalView->ShowPartialLine(partialLine);
     LogView->ShowPartialLine(partialLine);
+  } else {
+    TrimToLineLimit(*TerminalView);
+    TrimToLineLimit(*LogView);
   }
   FUpdatingViews = false;
 }

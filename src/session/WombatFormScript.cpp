@@ -10,7 +10,7 @@
 void TWombatForm::WireScript() {
   FScript.Send = [this](const std::string& text) { SendToHost(text); };
   // The engine asks for one second per "*"; the window's setting decides.
-  FScript.Pause = [this](int) { Pause(Pauses.PerStar); };
+  FScript.Pause = [this](int) { StartPause(Pauses.PerStar, [this] { FScript.ContinueStep(); }); };
   Wire(CancelButton, [this] { CancelButtonClick(); });
 }
 

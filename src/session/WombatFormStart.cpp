@@ -351,15 +351,14 @@ void TWombatForm::WireCommands() {
   connect(APNameList, &QComboBox::activated, this, [this] { APNameListChange(); });
 }
 
-// Commands wait while a pause of the connection handling runs.
 void TWombatForm::Wire(QAction* command, std::function<void()> handler) {
   FWiredCommands.insert(command);
-  connect(command, &QAction::triggered, this, [this, handler] { WhenNotPaused(handler); });
+  connect(command, &QAction::triggered, this, [handler] { handler(); });
 }
 
 void TWombatForm::Wire(QAbstractButton* command, std::function<void()> handler) {
   FWiredCommands.insert(command);
-  connect(command, &QAbstractButton::clicked, this, [this, handler] { WhenNotPaused(handler); });
+  connect(command, &QAbstractButton::clicked, this, [handler] { handler(); });
 }
 
 void TWombatForm::SetCommandEnabled(QAction* command, bool enabled) {
@@ -406,12 +405,8 @@ void TWombatForm::FormShow() {
 }
 
 // While connected the user is asked first; the window closes only when no
-// connection is up afterwards. A close during a pause waits for its end.
+// connection is up afterwards.
 bool TWombatForm::FormCloseQuery() {
-  if (Holding()) {
-    WhenNotPaused([this] { close(); });
-    return false;
-  }
   if (Disconnect1->isEnabled()) Disconnect1Click();
   return !Disconnect1->isEnabled();
 }

@@ -1,7 +1,10 @@
 #include <gtest/gtest.h>
 
 #include <QTcpServer>
+#include <QTcpSocket>
+#include <QTimer>
 #include <algorithm>
+#include <map>
 #include <stdexcept>
 #include <vector>
 
@@ -243,4 +246,132 @@ TEST(TCPClient, ConnectsByHostNameAndOverIPv6) {
     connection.Client.SendText("v6");
     ASSERT_TRUE(WaitUntil([&] { return peer6.Received() == "v6"; })) << host;
   }
+}
+
+namespace {
+
+// A client of Peer that reads on every OnData and records the events with the event-loop
+// turn in which each came (a zero timer counts the turns).
+struct TTurnLog {
+  explicit TTurnLog(TTCPClient& Client) {
+    QObject::connect(&Turns, &QTimer::timeout, [this] { ++Turn; });
+    Turns.start(0);
+    Client.OnData = [this](TTCPClient* Sender, TSocket) {
+      Events.push_back("data");
+      DataTurns.push_back(Turn);
+      Text += Sender->ReceiveText();
+    };
+    Client.OnClose = [this](TTCPClient*, TSocket) { Events.push_back("close"); };
+  }
+  QTimer Turns;
+  long Turn = 0;
+  std::vector<std::string> Events;
+  std::vector<long> DataTurns;
+  std::string Text;
+};
+
+bool Connect(TTCPClient& Client, TLoopbackPeer& Peer) {
+  Client.Host = "127.0.0.1";
+  Client.Port = std::to_string(Peer.Port());
+  Client.Open();
+  return WaitUntil(
+      [&] { return Client.Status() == TSocketStatus::Connected && Peer.Connections() > 0; });
+}
+
+// Bytes that show where they stand in the stream.
+std::string Numbered(size_t Size) {
+  std::string text;
+  for (size_t i = 0; text.size() < Size; ++i) text += std::to_string(i) + ' ';
+  text.resize(Size);
+  return text;
+}
+
+}  // namespace
+
+TEST(TCPClientUnderStress, AFloodWaitsInTheSocketWhileHeldAndArrivesWhole) {
+  TLoopbackPeer peer;
+  TTCPClient client;
+  TTurnLog log(client);
+  ASSERT_TRUE(Connect(client, peer));
+  client.Hold(true);
+  const std::string flood = Numbered(4 << 20);
+  peer.Send(flood);
+  RunEventsFor(300);
+  // The host is held back by TCP: the socket object keeps no more than its bound.
+  const auto* socket = client.findChild<QTcpSocket*>();
+  ASSERT_NE(socket, nullptr);
+  EXPECT_LE(socket->bytesAvailable(), TCustomWSocket::kReadBufferSize);
+  EXPECT_TRUE(log.Events.empty());
+
+  client.Hold(false);
+  ASSERT_TRUE(WaitUntil([&] { return log.Text.size() == flood.size(); }, 30000));
+  EXPECT_TRUE(log.Text == flood);
+}
+
+TEST(TCPClientUnderStress, APeerCloseWaitsBehindUnreadBytesThatArriveOverSeveralTurns) {
+  TLoopbackPeer peer;
+  TTCPClient client;
+  TTurnLog log(client);
+  ASSERT_TRUE(Connect(client, peer));
+  client.Hold(true);
+  const std::string last = Numbered(300'000);
+  peer.Send(last);
+  peer.CloseClient();
+  RunEventsFor(200);
+  EXPECT_TRUE(log.Events.empty());
+  EXPECT_EQ(client.Status(), TSocketStatus::Connected);
+
+  client.Hold(false);
+  ASSERT_TRUE(WaitUntil([&] { return client.Status() == TSocketStatus::Idle; }));
+  EXPECT_TRUE(log.Text == last);
+  EXPECT_EQ(log.Events.back(), "close");
+  // Reads of 1,024 bytes, never more than a turn's worth in one turn.
+  std::map<long, size_t> readPerTurn;
+  for (long turn : log.DataTurns) readPerTurn[turn] += TCustomWSocket::kReceiveSize;
+  EXPECT_GT(readPerTurn.size(), 3u);
+  for (const auto& [turn, bytes] : readPerTurn)
+    EXPECT_LE(bytes, static_cast<size_t>(TTCPClient::kReadPerTurn)) << "turn " << turn;
+}
+
+TEST(TCPClientUnderStress, CloseWhileConnectingLeavesNoSocketBehind) {
+  for (const bool refused : {true, false}) {
+    SCOPED_TRACE(refused ? "refused" : "accepted");
+    TLoopbackPeer peer;
+    TTCPClient client;
+    TClientLog log;
+    Record(client, log);
+    client.Host = "127.0.0.1";
+    client.Port = std::to_string(refused ? ClosedLoopbackPort() : peer.Port());
+    client.Open();
+    ASSERT_EQ(client.Status(), TSocketStatus::Connecting);
+    client.Close();
+    EXPECT_EQ(client.Status(), TSocketStatus::Idle);
+    ASSERT_TRUE(WaitUntil([&] { return client.findChildren<QTcpSocket*>().isEmpty(); }));
+    RunEventsFor(100);
+    EXPECT_TRUE(log.Events.empty());
+    EXPECT_TRUE(log.Errors.empty());
+  }
+}
+
+// The owner runs a dialog's event loop inside OnConnect, and the peer hangs up meanwhile.
+// The socket whose connected signal is still running must outlive it.
+TEST(TCPClientUnderStress, ASocketIsNotFreedWhileItsSignalRuns) {
+  TLoopbackPeer peer;
+  TTCPClient client;
+  std::vector<std::string> events;
+  client.OnConnect = [&](TTCPClient*, TSocket) {
+    events.push_back("connect");
+    ASSERT_TRUE(peer.WaitForConnections(1));
+    peer.Send("bye\r\n");
+    peer.CloseClient();
+    WaitUntil([&] { return client.Status() == TSocketStatus::Idle; }, 2000);
+  };
+  client.OnData = [&](TTCPClient* Sender, TSocket) { events.push_back(Sender->ReceiveText()); };
+  client.OnClose = [&](TTCPClient*, TSocket) { events.push_back("close"); };
+  client.Host = "127.0.0.1";
+  client.Port = std::to_string(peer.Port());
+  client.Open();
+  ASSERT_TRUE(WaitUntil([&] { return client.findChildren<QTcpSocket*>().isEmpty(); }));
+  EXPECT_EQ(events, (std::vector<std::string>{"connect", "bye\r\n", "close"}));
+  EXPECT_EQ(client.Status(), TSocketStatus::Idle);
 }

@@ -40,12 +40,16 @@ INSTANTIATE_TEST_SUITE_P(
                     TParseCase{"OnlyStep", "$I'", {"", "$I'"}}, TParseCase{"Empty", "", {}}),
     [](const testing::TestParamInfo<TParseCase>& info) { return info.param.Name; });
 
-// A script engine whose sends and pauses are written into one record.
+// A script engine whose sends and pauses are written into one record; each
+// pause has run by the time it is recorded.
 class LoginScriptRun : public testing::Test {
  protected:
   LoginScriptRun() {
     Script.Send = [this](const std::string& text) { Record.push_back(text); };
-    Script.Pause = [this](int ms) { Record.push_back("pause " + std::to_string(ms)); };
+    Script.Pause = [this](int ms) {
+      Record.push_back("pause " + std::to_string(ms));
+      Script.ContinueStep();
+    };
   }
   void Start(const std::string& script) { Script.Start(script, "USER01", "secret"); }
 
@@ -118,6 +122,21 @@ TEST_F(LoginScriptRun, EmptyWaitMatchesOnlyAtConnect) {
   EXPECT_EQ(Record, (TSteps{"C", " ", "N", "I", "F", "\r", ""}));
   EXPECT_EQ(Script.CheckBlock("anything"), TPromptResult::NoMatch);
   EXPECT_TRUE(Script.HasPairs());
+}
+
+TEST_F(LoginScriptRun, APauseHoldsTheRestOfTheStepUntilContinuedOrCancelled) {
+  int pauses = 0;
+  Script.Pause = [&](int) { ++pauses; };
+  Start("[a]x*y'*z[b]w");
+  EXPECT_EQ(Script.CheckBlock("a"), TPromptResult::Answered);
+  EXPECT_EQ(Record, TSteps{"x"});
+  EXPECT_EQ(pauses, 1);
+  Script.ContinueStep();
+  EXPECT_EQ(Record, (TSteps{"x", "y", "\r"}));
+  EXPECT_EQ(pauses, 2);
+  Script.Cancel();
+  Script.ContinueStep();  // a pause that ends after Cancel sends nothing
+  EXPECT_EQ(Record, (TSteps{"x", "y", "\r"}));
 }
 
 TEST_F(LoginScriptRun, StepAtConnectLeavesTheScriptOpenWhenNoPairRemains) {

@@ -41,6 +41,14 @@ bool TLoopbackPeer::WaitForReceived(qsizetype Count, int TimeoutMs) {
   return WaitUntil([&] { return FReceived.size() >= Count; }, TimeoutMs);
 }
 
+bool TLoopbackPeer::ReadReceivedNow(qsizetype Count, int TimeoutMs) {
+  QElapsedTimer clock;
+  clock.start();
+  while (FReceived.size() < Count && FClient != nullptr && !clock.hasExpired(TimeoutMs))
+    FClient->waitForReadyRead(10);
+  return FReceived.size() >= Count;
+}
+
 void TLoopbackPeer::CloseClient() {
   if (FClient != nullptr) FClient->disconnectFromHost();
 }

@@ -29,6 +29,9 @@ class TLoopbackPeer {
   // Everything the current client has sent so far.
   std::string Received() const { return FReceived.toStdString(); }
   bool WaitForReceived(qsizetype Count, int TimeoutMs = 5000);
+  // The same without running the event loop: reads straight from the socket, so it tells
+  // what the client has sent by now even from inside one of the client's handlers.
+  bool ReadReceivedNow(qsizetype Count, int TimeoutMs = 1000);
   // Closes the connection from this side.
   void CloseClient();
   // Waits for the client to close the connection.

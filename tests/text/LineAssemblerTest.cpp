@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "text/Codec.h"
 #include "text/LineAssembler.h"
 
 namespace {
@@ -16,12 +17,9 @@ struct TReceived {
 // line, keep the rest as the partial line.
 TReceived Receive(std::string& buffer, const std::string& block) {
   TReceived result;
+  const size_t searchFrom = buffer.size();
   AppendBlock(buffer, block);
-  while (!HasNoLine(buffer)) {
-    std::string line;
-    TakeLine(buffer, line);
-    result.Lines.push_back(line);
-  }
+  result.Lines = TakeLines(buffer, searchFrom);
   PendingText(buffer, result.Pending);
   return result;
 }
@@ -74,3 +72,34 @@ TEST(LineAssembler, WithoutLineFeedsTurnsCrLfIntoCr) {
 }
 
 }  // namespace
+
+// A line without CR is cut into 64 KiB pieces as it grows; a double-byte
+// character is never split, and a line of exactly 64 KiB is not cut.
+TEST(LineAssembler, TakeLinesCutsOverlongLinesAtCharacterBoundaries) {
+  std::string buffer;
+  const std::string single(kMaxLineLength, 'a');
+  EXPECT_TRUE(Receive(buffer, single).Lines.empty());
+  EXPECT_EQ(Receive(buffer, "\r").Lines, std::vector<std::string>{single});
+
+  // 'b', then double-byte characters: the one at 65535 would straddle the cut.
+  std::string wide = "b";
+  while (wide.size() < 2 * kMaxLineLength + 10) wide += Sjis("あ");
+  std::vector<std::string> lines;
+  for (size_t pos = 0; pos < wide.size(); pos += 1024) {
+    const TReceived received = Receive(buffer, wide.substr(pos, 1024));
+    lines.insert(lines.end(), received.Lines.begin(), received.Lines.end());
+    EXPECT_LE(buffer.size(), kMaxLineLength);
+  }
+  ASSERT_EQ(lines.size(), 2u);
+  EXPECT_EQ(lines[0].size(), kMaxLineLength - 1);
+  EXPECT_EQ(lines[1].size(), kMaxLineLength);
+  EXPECT_TRUE(lines[0] + lines[1] + buffer == wide);
+
+  // A block longer than two lines, with a CR after them, at once.
+  buffer.clear();
+  const std::string longBlock = std::string(2 * kMaxLineLength + 5, 'c') + "\rd";
+  const TReceived received = Receive(buffer, longBlock);
+  EXPECT_EQ(received.Lines, (std::vector<std::string>{std::string(kMaxLineLength, 'c'),
+                                                      std::string(kMaxLineLength, 'c'), "ccccc"}));
+  EXPECT_EQ(received.Pending, "d");
+}
