@@ -1,21 +1,16 @@
 #include "comm/TelnetClient.h"
 
+#include "comm/TelnetCodes.h"
+
 namespace {
 
-constexpr unsigned char kIac = 0xFF;
-constexpr unsigned char kDont = 0xFE;
-constexpr unsigned char kDo = 0xFD;
-constexpr unsigned char kWont = 0xFC;
-constexpr unsigned char kWill = 0xFB;
-constexpr unsigned char kSb = 0xFA;
-constexpr unsigned char kSe = 0xF0;
+using namespace TelnetCode;
+
 constexpr unsigned char kFirstTwoByteCommand = 0xF1;  // NOP
 constexpr unsigned char kLastTwoByteCommand = 0xF9;   // GA
 constexpr unsigned char kBreak = 0xF3;
 
 constexpr unsigned char kBinary = 0;
-constexpr unsigned char kEcho = 1;
-constexpr unsigned char kSuppressGoAhead = 3;
 constexpr unsigned char kTerminalType = 24;
 constexpr unsigned char kTerminalTypeIs = 0;
 constexpr unsigned char kTerminalTypeSend = 1;

@@ -1,16 +1,10 @@
 #include "demohost/HostTelnet.h"
 
+#include "comm/TelnetCodes.h"
+
 namespace {
 
-constexpr unsigned char kIac = 0xFF;
-constexpr unsigned char kDont = 0xFE;
-constexpr unsigned char kDo = 0xFD;
-constexpr unsigned char kWont = 0xFC;
-constexpr unsigned char kWill = 0xFB;
-constexpr unsigned char kSb = 0xFA;
-constexpr unsigned char kSe = 0xF0;
-constexpr unsigned char kEcho = 1;
-constexpr unsigned char kSuppressGoAhead = 3;
+using namespace TelnetCode;
 
 std::string Command(unsigned char verb, unsigned char option) {
   return {static_cast<char>(kIac), static_cast<char>(verb), static_cast<char>(option)};
