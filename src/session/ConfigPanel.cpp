@@ -166,8 +166,10 @@ void TConfigPanel::ShowViewSettings() {
   AccentEnable->setChecked(!TerminalView.IgnoreAccent());
   CheckBox1->setChecked(TerminalView.EightyColumns());
   Pitch->setText(QString::number(TerminalView.VSpace()));
-  for (int tag = 0; tag < kColorButtons; ++tag)
-    ShowButtonColor(tag, (TerminalView.*kColorButtonTable[tag].get)());
+  for (int tag = 0; tag < kColorButtons; ++tag) {
+    const TColorButton& entry = kColorButtonTable[tag];
+    ShowButtonColor(tag, (TerminalView.*entry.get)());
+  }
 }
 
 // A colour button's caption is drawn in the colour it sets.
