@@ -24,6 +24,7 @@
 #include <QComboBox>
 #include <QElapsedTimer>
 #include <QKeyEvent>
+#include <QLocalSocket>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSettings>
@@ -39,6 +40,7 @@
 
 #include "ChatCorpus.h"
 #include "access/AccessPoint.h"
+#include "comm/SiblingLink.h"
 #include "session/WombatForm.h"
 #include "support/EventWait.h"
 #include "support/ScriptedUi.h"
@@ -168,6 +170,28 @@ class TKeyProbe : public QObject {
   double FWorstMs = 0;
 };
 
+// A sibling that links to the window and answers every line at once. It
+// shares the window's event loop, so its own work counts in the figures.
+class TAnsweringSibling {
+ public:
+  TAnsweringSibling() {
+    auto* socket = new QLocalSocket;
+    socket->connectToServer(QSettings("Zeb", "Wombat").value("Directory/LinkServer").toString());
+    FLink = std::make_unique<TSiblingLink>(socket);
+    FLink->OnRequest = [](TSiblingLink& link, const TSiblingFrame& frame) {
+      link.Reply(frame.Message, 0);
+    };
+    FLink->OnReply = [this](TSiblingLink&, uint32_t, uint64_t) { FLinked = true; };
+    FLink->Request(kLinkMessage, static_cast<uint32_t>(getpid()));
+    WaitUntil([this] { return FLinked; });
+  }
+
+ private:
+  static constexpr uint32_t kLinkMessage = 0x404;
+  std::unique_ptr<TSiblingLink> FLink;
+  bool FLinked = false;
+};
+
 struct TFigures {
   double MBPerSecond = 0;
   double WorstKeyMs = 0;
@@ -185,12 +209,13 @@ class TBench {
   }
 
   // The host sends its chunk until Total bytes have left.
-  TFigures Run(const std::string& chunk, size_t total) {
+  // With linked, a sibling follows the first run's lines.
+  TFigures Run(const std::string& chunk, size_t total, bool linked = false) {
     ResetPeakMemory();
     TFigures figures;
     {
       THost host(chunk, total);
-      auto form = Connect(host.Port());
+      auto form = Connect(host.Port(), linked);
       TKeyProbe keys(Input(*form));
       keys.Start();
       WaitUntil([&] { return Idle(*form); }, kFinishTimeoutMs);
@@ -218,7 +243,8 @@ class TBench {
   }
 
  private:
-  std::unique_ptr<TWombatForm> Connect(quint16 port) {
+  std::unique_ptr<TWombatForm> Connect(quint16 port, bool linked = false) {
+    FSibling.reset();
     FEntry.Port = std::to_string(port);
     TAccessPoint accessPoint;
     accessPoint.SetFolder(FromQString(FHome.DataFolder()));
@@ -228,6 +254,7 @@ class TBench {
     form->Pauses = {0, 0, 0};
     form->resize(800, 600);
     form->show();
+    if (linked) FSibling = std::make_unique<TAnsweringSibling>();
     form->findChild<QPushButton*>("Connect1")->click();
     WaitUntil([&] { return form->ConnectKind() == TWombatForm::kTelnet && !form->Paused(); });
     return form;
@@ -242,6 +269,7 @@ class TBench {
   TTempHome FHome;
   TScriptedUi FUi;
   TAPData FEntry;
+  std::unique_ptr<TAnsweringSibling> FSibling;
 };
 
 void Report(const char* host, const TFigures& f) {
@@ -261,7 +289,9 @@ int main(int argc, char* argv[]) {
   TBench bench;
   if (option != "--no-cr") {
     const std::string corpus = ChatCorpus(kChunkBytes);
-    Report("chat host, 10 MB CP932 corpus", bench.Run(corpus, kChatBytes / corpus.size() * corpus.size()));
+    const size_t total = kChatBytes / corpus.size() * corpus.size();
+    Report("chat host, 10 MB CP932 corpus", bench.Run(corpus, total));
+    Report("the same with a linked sibling", bench.Run(corpus, total, true));
   }
   if (option != "--chat")
     Report("broken host, 50 MB without CR", bench.Run(NoCrText(kChunkBytes), kNoCrBytes));
