@@ -135,13 +135,19 @@ TEST_F(DrawTest, EmphasisedWordIsFoundInItsFullWidthForm) {
   EXPECT_EQ(Count(page, Band(0, word.right() + 1, page.width()), Qt::yellow), 0);
 }
 
-TEST_F(DrawTest, ReplacedCharacterIsDrawnInItsReplacement) {
-  const std::string circled = Sjis("①");
+// A replacement that draws the double-byte character as an "A" in the view's font.
+static TReplaceFont CircledAsA(const std::string& circled, const TQuokkaView& view) {
   TReplaceFont entry;
   entry.Code =
       static_cast<unsigned char>(circled[0]) * 256 + static_cast<unsigned char>(circled[1]);
   entry.ReplaceCode = 'A';
   entry.FontName = FromQString(view.font().family());
+  return entry;
+}
+
+TEST_F(DrawTest, ReplacedCharacterIsDrawnInItsReplacement) {
+  const std::string circled = Sjis("①");
+  TReplaceFont entry = CircledAsA(circled, view);
   view.AddLines({circled, "A", Sjis("②")});
   const QImage before = view.PageImage();
   view.ReplaceFonts().Add(entry);  // as the owner loads the list
@@ -155,11 +161,7 @@ TEST_F(DrawTest, ReplacedCharacterIsDrawnInItsReplacement) {
 
 TEST_F(DrawTest, AReloadedReplacementWithTheSameCountIsDrawn) {
   const std::string circled = Sjis("①");
-  TReplaceFont entry;
-  entry.Code =
-      static_cast<unsigned char>(circled[0]) * 256 + static_cast<unsigned char>(circled[1]);
-  entry.ReplaceCode = 'A';
-  entry.FontName = FromQString(view.font().family());
+  TReplaceFont entry = CircledAsA(circled, view);
   view.AddLines({circled, "A", "B"});
   view.ReplaceFonts().Add(entry);
   const QImage first = view.PageImage();
