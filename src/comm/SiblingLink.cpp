@@ -86,6 +86,13 @@ void TSiblingLink::Request(uint32_t message, uint32_t parameter, const std::stri
   Send({message, parameter, payload});
 }
 
+void TSiblingLink::Requests(uint32_t message, const std::vector<std::string>& payloads) {
+  QByteArray bytes;
+  for (const std::string& payload : payloads)
+    bytes.append(EncodeSiblingFrame({message, 0, payload}));
+  Write(bytes);
+}
+
 void TSiblingLink::Reply(uint32_t request, uint64_t result) {
   Send(SiblingReply(request, result));
 }
@@ -100,8 +107,12 @@ bool TSiblingLink::IsOpen() const {
 }
 
 void TSiblingLink::Send(const TSiblingFrame& frame) {
+  Write(EncodeSiblingFrame(frame));
+}
+
+void TSiblingLink::Write(const QByteArray& bytes) {
   if (FClosed) return;
-  FSocket->write(EncodeSiblingFrame(frame));
+  FSocket->write(bytes);
   if (FSocket->bytesToWrite() > kMaxUnsent) Close();
 }
 
@@ -162,9 +173,8 @@ void TSiblingServer::HandOff(const std::vector<std::string>& lines, std::functio
   }
   FHandOffDone = std::move(done);
   FUnanswered = lines.size();
-  // A sibling that stops reading is dropped while the lines are sent.
-  for (const std::string& line : lines)
-    if (FSibling) FSibling->Request(kSiblingText, 0, line);
+  // A sibling that stops reading is dropped when the lines are sent.
+  FSibling->Requests(kSiblingText, lines);
   if (FSibling) FAnswerTimer.start(AnswerTimeoutMs);
 }
 

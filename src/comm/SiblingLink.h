@@ -82,6 +82,8 @@ class TSiblingLink : public QObject {
   explicit TSiblingLink(QLocalSocket* socket, QObject* parent = nullptr);
 
   void Request(uint32_t message, uint32_t parameter = 0, const std::string& payload = {});
+  // One request for each payload, in order, written together.
+  void Requests(uint32_t message, const std::vector<std::string>& payloads);
   void Reply(uint32_t request, uint64_t result);
   void Close();
   bool IsOpen() const;
@@ -95,6 +97,7 @@ class TSiblingLink : public QObject {
 
  private:
   void Send(const TSiblingFrame& frame);
+  void Write(const QByteArray& bytes);
   void ReadFrames();
   void Closed();
 

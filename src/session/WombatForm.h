@@ -169,6 +169,8 @@ class TWombatForm : public QMainWindow {
   // WombatFormReceive.cpp: the receive road and the send road.
   void TCPClient1Data();
   void ReceiveBlock(const std::string& block);
+  void TakeBlock(const std::string& block, std::vector<std::string>& lines);
+  void HandOn(std::vector<std::string> lines);
   void LogAndShow(const std::vector<std::string>& lines);
   void ShowInViews(const std::vector<std::string>& lines, const std::string& partialLine);
 

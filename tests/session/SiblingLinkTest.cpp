@@ -4,6 +4,7 @@
 #include <QElapsedTimer>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QLocalSocket>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <csignal>
@@ -115,6 +116,46 @@ TEST_F(SiblingLinkTest, LinesOfABlockReachTheFollowerInOrderOnlyAfterItLinked) {
   EXPECT_EQ(FollowedLines(), expected);
   ASSERT_TRUE(WaitForLine("line 299"));
   EXPECT_TRUE(ViewShows("TerminalView", "partial"));
+  EXPECT_TRUE(Server().Linked());
+}
+
+// Everything that waited in the socket (here during the pause after the
+// connection came up, far more than one read) goes to the sibling in one
+// exchange: it receives every line before it has answered any, and the views
+// show them only once all are answered.
+TEST_F(SiblingLinkTest, WhatArrivedTogetherIsHandedOffInOneExchange) {
+  SaveTelnetEntry("Peer", host.Port());
+  Start();
+  form->Pauses.AfterConnect = 500;
+  auto* socket = new QLocalSocket;
+  socket->connectToServer(Server().ServerName());
+  TSiblingLink sibling(socket);
+  QStringList received;
+  std::vector<uint32_t> unanswered;
+  sibling.OnRequest = [&](TSiblingLink&, const TSiblingFrame& frame) {
+    received << QString::fromStdString(frame.Payload);
+    unanswered.push_back(frame.Message);
+  };
+  sibling.Request(kSiblingLinkUp, 1);
+  ASSERT_TRUE(WaitUntil([&] { return Server().Linked(); }, kWaitMs));
+
+  Click("Connect1");
+  ASSERT_TRUE(host.WaitForConnections(1, kWaitMs));
+  std::string text;
+  QStringList expected;
+  for (int i = 0; i < 400; ++i) {
+    expected << QString("line %1 of what the host sent at once").arg(i);
+    text += expected.back().toStdString() + "\r\n";
+  }
+  ASSERT_GT(text.size(), 8u * 1024);
+  host.Send(text);
+  ASSERT_TRUE(WaitUntil([&] { return !received.isEmpty(); }, kWaitMs));
+  RunEventsFor(200);
+  EXPECT_EQ(received, expected);
+  EXPECT_FALSE(ViewShows("TerminalView", "line 0 "));
+
+  for (uint32_t message : unanswered) sibling.Reply(message, 0);
+  EXPECT_TRUE(WaitForLine("line 399 of what the host sent at once"));
   EXPECT_TRUE(Server().Linked());
 }
 
