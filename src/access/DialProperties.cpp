@@ -6,8 +6,10 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QRegularExpressionValidator>
+#include <QSettings>
 
 #include "text/QtCodec.h"
+#include "view/PlatformUi.h"
 
 TDialPropertiesForm::TDialPropertiesForm(const std::string& canonical, QWidget* parent)
     : QDialog(parent), FCanonical(canonical) {
@@ -64,6 +66,8 @@ void TDialPropertiesForm::UpdatePreview() {
 }
 
 void TDialPropertiesForm::OKButtonClick() {
-  WriteDialLocation(Location());
+  if (!WriteDialLocation(Location()))
+    PlatformUi().ShowMessage(QStringLiteral("Cannot write the settings file %1")
+                                 .arg(QSettings("Zeb", "Wombat").fileName()));
   accept();
 }

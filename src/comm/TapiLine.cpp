@@ -13,6 +13,7 @@
 #include <string_view>
 
 #include "comm/SerialDevice.h"
+#include "comm/SettingsFile.h"
 #include "text/QtCodec.h"
 
 namespace {
@@ -139,15 +140,15 @@ TDialLocation ReadDialLocation() {
   return location;
 }
 
-void WriteDialLocation(const TDialLocation& location) {
+bool WriteDialLocation(const TDialLocation& location) {
   QSettings settings = WombatSettings();
-  settings.beginGroup("Location");
-  settings.setValue("CountryCode", ToQString(location.CountryCode));
-  settings.setValue("AreaCode", ToQString(location.AreaCode));
-  settings.setValue("LongDistancePrefix", ToQString(location.LongDistancePrefix));
-  settings.setValue("InternationalPrefix", ToQString(location.InternationalPrefix));
-  settings.setValue("OutsideLine", ToQString(location.OutsideLine));
-  settings.setValue("Dialing", location.PulseDialing ? "Pulse" : "Tone");
+  settings.setValue("Location/CountryCode", ToQString(location.CountryCode));
+  settings.setValue("Location/AreaCode", ToQString(location.AreaCode));
+  settings.setValue("Location/LongDistancePrefix", ToQString(location.LongDistancePrefix));
+  settings.setValue("Location/InternationalPrefix", ToQString(location.InternationalPrefix));
+  settings.setValue("Location/OutsideLine", ToQString(location.OutsideLine));
+  settings.setValue("Location/Dialing", location.PulseDialing ? "Pulse" : "Tone");
+  return SyncSettings(settings);
 }
 
 std::optional<TTranslateOutput> TranslateCanonicalAddress(const TDialLocation& location,

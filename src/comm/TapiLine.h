@@ -46,7 +46,8 @@ struct TDialLocation {
   bool PulseDialing = false;
 };
 TDialLocation ReadDialLocation();
-void WriteDialLocation(const TDialLocation& location);
+// False when the settings file could not be written (it is then unchanged).
+bool WriteDialLocation(const TDialLocation& location);
 
 struct TTranslateOutput {
   std::string DialableAddress;

@@ -8,6 +8,7 @@
 #include <cmath>
 #include <optional>
 
+#include "comm/SettingsFile.h"
 #include "text/Codec.h"
 #include "text/QtCodec.h"
 
@@ -39,11 +40,19 @@ QString FontSection(const QString& section, const QString& ident) {
   return section + "\\Font\\" + ident;
 }
 
-void ThrowOnAccessError(const QSettings& settings, const QString& what) {
-  if (settings.status() == QSettings::AccessError)
-    throw ERegistryException(QStringLiteral("Cannot %1 the settings file %2")
-                                 .arg(what, settings.fileName())
-                                 .toStdString());
+[[noreturn]] void ThrowStoreError(const QSettings& settings, const QString& what) {
+  throw ERegistryException(QStringLiteral("Cannot %1 the settings file %2")
+                               .arg(what, settings.fileName())
+                               .toStdString());
+}
+
+void ThrowOnReadError(const QSettings& settings) {
+  if (settings.status() == QSettings::AccessError) ThrowStoreError(settings, "read");
+}
+
+// A file that could not be written whole is left as it was.
+void Sync(QSettings& settings) {
+  if (!SyncSettings(settings)) ThrowStoreError(settings, "write");
 }
 
 void WriteText(const QString& key, const QString& section, const QString& ident,
@@ -51,15 +60,14 @@ void WriteText(const QString& key, const QString& section, const QString& ident,
   const TStoreName name = StoreName(key);
   QSettings settings(name.organization, name.application);
   settings.setValue(ValuePath(section, ident), value);
-  settings.sync();
-  ThrowOnAccessError(settings, QStringLiteral("write"));
+  Sync(settings);
 }
 
 // The stored text, or nothing when the value is missing.
 std::optional<QString> ReadText(const QString& key, const QString& section, const QString& ident) {
   const TStoreName name = StoreName(key);
   QSettings settings(name.organization, name.application);
-  ThrowOnAccessError(settings, QStringLiteral("read"));
+  ThrowOnReadError(settings);
   const QVariant value = settings.value(ValuePath(section, ident));
   if (!value.isValid()) return std::nullopt;
   return value.toString();
@@ -176,8 +184,7 @@ void TGenRegist::DeleteValue(const QString& key, const QString& section, const Q
   const TStoreName name = StoreName(key);
   QSettings settings(name.organization, name.application);
   settings.remove(ValuePath(section, ident));
-  settings.sync();
-  ThrowOnAccessError(settings, QStringLiteral("write"));
+  Sync(settings);
 }
 
 void TGenRegist::WriteIntegerData(const QString& key, const QString& section, const QString& ident,

@@ -248,12 +248,14 @@ void TWombatForm::EndConnection() {
 }
 
 // One line per connection in "Phone.txt", named as the window title names it.
+// A new record is private, as the logs are.
 void TWombatForm::WriteCallRecord() {
   QString entryName = windowTitle();
   if (entryName.startsWith(kTitlePrefix)) entryName.remove(0, kTitlePrefix.size());
   const std::string line = CallRecordLine(entryName, FConnectTime);
   QFile file(ProgramFolder() + '/' + kCallRecordFile);
-  if (!file.open(QIODevice::WriteOnly | QIODevice::Append) ||
+  if (!file.open(QIODevice::WriteOnly | QIODevice::Append,
+                 QFileDevice::ReadOwner | QFileDevice::WriteOwner) ||
       file.write(line.data(), static_cast<qint64>(line.size())) !=
           static_cast<qint64>(line.size()) ||
       !file.flush())

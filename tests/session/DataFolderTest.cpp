@@ -36,7 +36,7 @@ TEST_F(DataFolderTest, AFirstStartCreatesItPrivateAndKeepsItsName) {
   EXPECT_TRUE(ui.messages.isEmpty());
 }
 
-TEST_F(DataFolderTest, AnEntryLoadsWithItsPasswordAndEachBlockIsLoggedAtOnce) {
+TEST_F(DataFolderTest, AnEntryLoadsWithItsPasswordAndEachBlockIsLoggedAtOnceInPrivateFiles) {
   ASSERT_TRUE(QDir().mkpath(Folder()));
   TAccessPoint accessPoint;
   accessPoint.SetFolder(ToPath(Folder()));
@@ -58,6 +58,9 @@ TEST_F(DataFolderTest, AnEntryLoadsWithItsPasswordAndEachBlockIsLoggedAtOnce) {
   const QString log = "Lo" + QDate::currentDate().toString("yyMMdd") + ".log";
   EXPECT_EQ(ReadFileBytes(FilePath(log)), "abc\r\n");
   EXPECT_EQ(FileMode(FilePath(log)), 0600u);
+  Click("Disconnect1");
+  ASSERT_FALSE(Connected());
+  EXPECT_EQ(FileMode(FilePath("Phone.txt")), 0600u);
   EXPECT_TRUE(ui.messages.isEmpty()) << ui.messages.join("\n").toStdString();
 }
 

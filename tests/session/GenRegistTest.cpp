@@ -6,6 +6,7 @@
 #include <QSettings>
 
 #include "session/GenRegist.h"
+#include "support/FileSizeLimit.h"
 #include "support/TempHome.h"
 
 namespace {
@@ -164,6 +165,20 @@ TEST_F(GenRegistTest, AStoreThatCannotBeWrittenOrReadRaisesTheRegistryError) {
   QDir().mkpath(home.SettingsFolder() + "/Zeb/Wombat.conf");
   EXPECT_THROW(reg.WriteIntegerData(kWombatKey, kSection, "Value", 1), ERegistryException);
   EXPECT_THROW(reg.ReadIntegerData(kWombatKey, kSection, "Value", 1), ERegistryException);
+}
+
+
+// A full disk cuts the file short: the write fails and the value before it
+// stays.
+TEST_F(GenRegistTest, AWriteThatTheDiskCutsShortRaisesAndKeepsTheOldValue) {
+  Store("Name", "old");
+  const QString longText(8000, 'x');
+  {
+    TFileSizeLimit limit(2048);
+    EXPECT_THROW(Store("Long", longText), ERegistryException);
+  }
+  EXPECT_EQ(Raw("Wombat", "Settings/Name"), "old");
+  EXPECT_EQ(Raw("Wombat", "Settings/Long"), "");
 }
 
 }  // namespace
