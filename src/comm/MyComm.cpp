@@ -1,23 +1,27 @@
 #include "comm/MyComm.h"
 
-#include <QThread>
 #include <algorithm>
 #include <optional>
 #include <utility>
 
 #include "comm/SerialDevice.h"
+#include "text/QtCodec.h"
 
 namespace {
 
 constexpr unsigned EV_RLSD = 0x20;
-constexpr unsigned long kPauseBeforeAtMs = 1000;
+constexpr int kPauseBeforeAtMs = 1000;
 
 }  // namespace
 
 TMyComm::TMyComm(QObject* parent) : TComm(parent) {
   SetEventMask({evRlsd});
+  FStartTimer.setSingleShot(true);
+  connect(&FStartTimer, &QTimer::timeout, this, [this] { SendFirstCommand(); });
 }
 
+// The modem is given a second after the port opens; the caller goes on
+// meanwhile, and what the modem sends waits for the first command.
 void TMyComm::Dial() {
   if (FPhoneNumber.empty()) {
     ShowMessage(QStringLiteral("電話番号が入力されていません。"));
@@ -29,16 +33,22 @@ void TMyComm::Dial() {
   FLineBuffer.clear();
   FDialFailure.clear();
   Open();
-  try {
-    QThread::msleep(kPauseBeforeAtMs);
-    WriteString("AT\r");
-  } catch (const ECommError&) {
-    Close();
-    throw;
-  }
   FDialState = 1;
   FActive = true;
   FDialling = false;
+  FStartTimer.start(kPauseBeforeAtMs);
+}
+
+// A port that fails now ends the call with the failure as its reason.
+void TMyComm::SendFirstCommand() {
+  try {
+    WriteString("AT\r");
+  } catch (const ECommError& error) {
+    FDialFailure = FromQString(error.Message());
+    EndCall();
+    return;
+  }
+  ModemLines();
 }
 
 void TMyComm::HangUp() {
@@ -54,6 +64,7 @@ void TMyComm::HangUp() {
 
 void TMyComm::EndCall() {
   const bool wasActive = FActive;
+  FStartTimer.stop();
   FDialling = false;
   FDialState = 0;
   FActive = false;
@@ -79,7 +90,7 @@ void TMyComm::CommReceive() {
     return;
   }
   FLineBuffer += text;
-  ModemLines();
+  if (!FStartTimer.isActive()) ModemLines();
 }
 
 std::string TMyComm::ReceiveText() {

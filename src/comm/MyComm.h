@@ -34,7 +34,8 @@ class TMyComm : public TComm {
 
   // Starts the call: with no PhoneNumber the message "電話番号が入力されていません。"
   // goes to OnMessage and nothing else happens. Otherwise opens the port
-  // (ECommOpenError passes to the caller), waits one second and sends "AT".
+  // (ECommOpenError passes to the caller) and returns; "AT" follows one
+  // second later from the event loop.
   void Dial();
   // Ends the call: "ATZ" in the data phase, then the port is closed and,
   // when a call was in progress, OnDisconnect is raised.
@@ -56,8 +57,9 @@ class TMyComm : public TComm {
   std::function<void(QObject* Sender, const char* Buffer, uint16_t BufferLength)> OnReceiveData;
 
   // The result line by which the modem refused the last dial command
-  // ("BUSY", "NO CARRIER", ...); empty while dialling, once the call is up,
-  // and when it ended otherwise.
+  // ("BUSY", "NO CARRIER", ...), or the error by which the port refused the
+  // first command; empty while dialling, once the call is up, and when it
+  // ended otherwise.
   const std::string& DialFailure() const { return FDialFailure; }
 
  protected:
@@ -68,6 +70,7 @@ class TMyComm : public TComm {
   std::string ReceiveText();
   void ModemLines();
   void CommandReply(const std::string& line);
+  void SendFirstCommand();
   void SendNextCommand();
   void DialReply(const std::string& line);
   void PassOn(const std::string& text);
@@ -81,4 +84,5 @@ class TMyComm : public TComm {
   bool FActive = false;
   bool FDialling = false;
   std::string FDialFailure;
+  QTimer FStartTimer;  // the second between opening the port and "AT"
 };

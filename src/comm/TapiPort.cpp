@@ -303,7 +303,10 @@ class TWriteThread : public TPortThread {
   std::deque<QByteArray> FQueue;
 };
 
-TTapiPort::TTapiPort(QObject* parent) : QObject(parent) {}
+TTapiPort::TTapiPort(QObject* parent) : QObject(parent) {
+  FBreakTimer.setSingleShot(true);
+  connect(&FBreakTimer, &QTimer::timeout, this, [this] { EndBreak(); });
+}
 
 TTapiPort::~TTapiPort() {
   StopComm();
@@ -362,6 +365,7 @@ void TTapiPort::StopComm() {
   FWriteThread.reset();
   ::close(FCloseEvent);
   FCloseEvent = -1;
+  if (FBreakTimer.isActive()) EndBreak();
   if (FPort >= 0) ::close(FPort);
   FPort = -1;
   ++FSession;
@@ -375,8 +379,12 @@ bool TTapiPort::Write(const char* buffer, std::uint16_t count) {
 void TTapiPort::SendBreak() {
   if (!FWriteThread || !FWriteThread->Running() || FPort < 0) return;
   if (::ioctl(FPort, TIOCSBRK) != 0) return;  // the device has no break
-  std::this_thread::sleep_for(BreakDuration);
-  ::ioctl(FPort, TIOCCBRK);
+  FBreakTimer.start(BreakDuration);
+}
+
+void TTapiPort::EndBreak() {
+  FBreakTimer.stop();
+  if (FPort >= 0) ::ioctl(FPort, TIOCCBRK);
 }
 
 bool TTapiPort::event(QEvent* e) {

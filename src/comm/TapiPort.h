@@ -5,6 +5,7 @@
 #pragma once
 
 #include <QObject>
+#include <QTimer>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -46,7 +47,8 @@ class TTapiPort : public QObject {
 
   // Queues a block for the write thread; false when no write thread runs.
   bool Write(const char* buffer, std::uint16_t count);
-  // Holds a break on the line for 200 ms (blocks the caller meanwhile).
+  // Holds a break on the line for 200 ms; returns at once, and a timer ends
+  // the break (as does StopComm).
   void SendBreak();
 
   // Received text, 0x00 and 0x0A removed; the buffer is zero-terminated.
@@ -60,6 +62,7 @@ class TTapiPort : public QObject {
  private:
   void ReceiveBlock(const QByteArray& block);
   void RequestHangup();
+  void EndBreak();
 
   int FPort = -1;
   int FCloseEvent = -1;
@@ -69,4 +72,5 @@ class TTapiPort : public QObject {
   bool FHangupRaised = false;
   std::unique_ptr<TReadThread> FReadThread;
   std::unique_ptr<TWriteThread> FWriteThread;
+  QTimer FBreakTimer;
 };

@@ -203,6 +203,22 @@ TEST_F(DialerTest, WithoutANumberOnlyAMessageIsShown) {
   EXPECT_EQ(dialer.DialState(), 0);
 }
 
+// The second before "AT" passes in the event loop, not inside Dial; hanging
+// up meanwhile ends the call without a command.
+TEST_F(DialerTest, TheFirstCommandFollowsFromTheEventLoop) {
+  dialer.Dial();
+  EXPECT_EQ(Sent(""), "");
+  EXPECT_EQ(Sent("AT\r"), "AT\r");
+  dialer.HangUp();
+
+  dialer.Dial();
+  dialer.HangUp();
+  EXPECT_EQ(disconnects, 2);
+  EXPECT_FALSE(dialer.IsOpen());
+  QTest::qWait(1200);
+  EXPECT_EQ(Sent(""), "");
+}
+
 TEST_F(DialerTest, APartialLineFromAnEarlierCallDoesNotSpoilTheNext) {
   dialer.Dial();
   Sent("AT\r");

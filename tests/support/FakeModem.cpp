@@ -77,15 +77,17 @@ void TPseudoTerminal::Write(std::string_view bytes) {
   }
 }
 
+// The near end may write from its event loop, which runs while the first
+// byte is awaited.
 std::string TPseudoTerminal::ReadAvailable(int waitMs) {
   std::string result;
-  int timeout = waitMs;
+  if (!QTest::qWaitFor([&] { return FMaster < 0 || WaitForPoll(FMaster, POLLIN, 0); }, waitMs))
+    return result;
   char buffer[4096];
-  while (FMaster >= 0 && WaitForPoll(FMaster, POLLIN, timeout)) {
+  while (FMaster >= 0 && WaitForPoll(FMaster, POLLIN, result.empty() ? 0 : kSettleMs)) {
     const ssize_t got = ::read(FMaster, buffer, sizeof buffer);
     if (got <= 0) break;
     result.append(buffer, static_cast<size_t>(got));
-    timeout = kSettleMs;
   }
   return result;
 }

@@ -31,7 +31,8 @@ class TPseudoTerminal {
   // Writes to the line as the far end (waits at most two seconds for room).
   void Write(std::string_view bytes);
   // What the near end has written: waits up to `waitMs` for the first byte,
-  // then takes whatever has arrived within a further short settling time.
+  // running the event loop meanwhile, then takes whatever has arrived within
+  // a further short settling time.
   std::string ReadAvailable(int waitMs = 1000);
   // The far end vanishes: both ends held here are closed, and the near end
   // sees a hang-up.
