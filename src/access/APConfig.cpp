@@ -8,12 +8,12 @@
 #include <QSignalBlocker>
 
 #include "access/AccessPoint.h"
+#include "access/SerialSettings.h"
 #include "comm/TapiTerm.h"
 #include "text/QtCodec.h"
 
 namespace {
 
-constexpr char kFieldEnd = 0x1F;
 constexpr int kNarrowWidth = 258;
 constexpr int kWideWidth = 443;
 constexpr int kHeight = 295;
@@ -203,34 +203,25 @@ QString TAPConfigForm::EntryName() const {
   return APNameLabel->text();
 }
 
-// "COMn", the dial method digit, then init 1 to 3 and the speed, each ended
-// by 0x1F.
 void TAPConfigForm::FillSerialSettings(const std::string& port) {
-  DeviceName->setCurrentIndex(DeviceName->findText(Text(port.substr(0, 4))));
-  if (port.size() > 4 && (port[4] == '0' || port[4] == '1'))
-    DialMethod->setCurrentIndex(port[4] - '0');
+  const TSerialSettings settings = ReadSerialSettings(port);
+  DeviceName->setCurrentIndex(DeviceName->findText(Text(settings.PortName)));
+  if (settings.DialMethod) DialMethod->setCurrentIndex(static_cast<int>(*settings.DialMethod));
   QLineEdit* const inits[] = {Init1, Init2, Init3};
-  size_t start = 5;
-  for (int field = 0; field < 4 && start < port.size(); ++field) {
-    const size_t end = port.find(kFieldEnd, start);
-    if (end == std::string::npos) break;
-    const QString text = Text(port.substr(start, end - start));
-    if (field < 3) {
-      inits[field]->setText(text);
-    } else {
-      const int speed = DTESpeed->findText(text);
-      DTESpeed->setCurrentIndex(speed >= 0 ? speed : DTESpeed->count() - 1);
-    }
-    start = end + 1;
-  }
+  for (std::size_t i = 0; i < settings.InitCommands.size(); ++i)
+    inits[i]->setText(Text(settings.InitCommands[i]));
+  if (!settings.Speed) return;
+  const int speed = DTESpeed->findText(Text(*settings.Speed));
+  DTESpeed->setCurrentIndex(speed >= 0 ? speed : DTESpeed->count() - 1);
 }
 
 std::string TAPConfigForm::SerialPortText() const {
-  std::string port = Bytes(DeviceName->currentText()).substr(0, 4);
-  port += std::to_string(DialMethod->currentIndex());
-  for (const QLineEdit* init : {Init1, Init2, Init3}) port += Bytes(init->text()) + kFieldEnd;
-  port += Bytes(DTESpeed->currentText()) + kFieldEnd;
-  return port;
+  TSerialSettings settings;
+  settings.PortName = Bytes(DeviceName->currentText());
+  settings.DialMethod = DialMethod->currentIndex() == 0 ? TDialMethod::Pulse : TDialMethod::Tone;
+  settings.InitCommands = {Bytes(Init1->text()), Bytes(Init2->text()), Bytes(Init3->text())};
+  settings.Speed = Bytes(DTESpeed->currentText());
+  return SerialSettingsText(settings);
 }
 
 bool TAPConfigForm::HostIsTelephoneNumber() const {

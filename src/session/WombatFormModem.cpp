@@ -10,6 +10,7 @@
 #include <utility>
 
 #include "access/DialProperties.h"
+#include "access/SerialSettings.h"
 #include "comm/MyComm.h"
 #include "comm/TapiTerm.h"
 #include "session/WombatForm.h"
@@ -18,8 +19,6 @@
 
 namespace {
 
-constexpr char kFieldEnd = 0x1F;
-constexpr int kInitCommandCount = 3;
 constexpr int kSlowestSpeed = 2400;
 constexpr int kFastestSpeed = 115200;
 
@@ -28,18 +27,6 @@ int SerialPortNumber(const QString& portText) {
   for (int port = 1; port <= 4; ++port)
     if (portText == QStringLiteral("COM%1").arg(port)) return port;
   return 0;
-}
-
-// The fields stored after the port name and the dial digit, each ended by 0x1F.
-std::vector<std::string> SerialFields(const std::string& port) {
-  std::vector<std::string> fields;
-  for (size_t start = 5; start < port.size();) {
-    const size_t end = port.find(kFieldEnd, start);
-    if (end == std::string::npos) break;
-    fields.push_back(port.substr(start, end - start));
-    start = end + 1;
-  }
-  return fields;
 }
 
 // A whole number from 2400 to 115200 is the line speed; anything else, 115200.
@@ -116,14 +103,12 @@ bool TWombatForm::StartSerialModem() {
     return false;
   }
   MyComm1->SetPort(port);
-  const std::string& portText = FCurrentEntry.Port;
-  MyComm1->SetDialOperate(portText.size() > 4 && portText[4] == '0' ? doPulse : doTone);
-  const std::vector<std::string> fields = SerialFields(portText);
+  const TSerialSettings settings = ReadSerialSettings(FCurrentEntry.Port);
+  MyComm1->SetDialOperate(settings.DialMethod == TDialMethod::Pulse ? doPulse : doTone);
   MyComm1->InitCommands.clear();
-  for (size_t i = 0; i < fields.size() && i < kInitCommandCount; ++i)
-    if (!fields[i].empty()) MyComm1->InitCommands.push_back(fields[i]);
-  MyComm1->SetBaudRate(
-      SerialSpeed(fields.size() > kInitCommandCount ? fields[kInitCommandCount] : std::string()));
+  for (const std::string& command : settings.InitCommands)
+    if (!command.empty()) MyComm1->InitCommands.push_back(command);
+  MyComm1->SetBaudRate(SerialSpeed(settings.Speed.value_or("")));
   return StartCall(StatusPanel, ToQString(MyComm1->PhoneNumber()), [this] { MyComm1->Dial(); });
 }
 
