@@ -12,6 +12,7 @@
 #include "access/DialProperties.h"
 #include "access/SerialSettings.h"
 #include "comm/MyComm.h"
+#include "comm/SerialDevice.h"
 #include "comm/TapiTerm.h"
 #include "session/WombatForm.h"
 #include "text/QtCodec.h"
@@ -21,12 +22,12 @@ namespace {
 
 constexpr int kSlowestSpeed = 2400;
 constexpr int kFastestSpeed = 115200;
+constexpr int kLastSerialPort = 4;
 
 // The port number of "COM1" to "COM4"; 0 for any other text.
 int SerialPortNumber(const QString& portText) {
-  for (int port = 1; port <= 4; ++port)
-    if (portText == QStringLiteral("COM%1").arg(port)) return port;
-  return 0;
+  const int port = ComPortNumber(portText);
+  return port <= kLastSerialPort ? port : 0;
 }
 
 // A whole number from 2400 to 115200 is the line speed; anything else, 115200.
