@@ -18,8 +18,6 @@ TMyComm::TMyComm(QObject* parent) : TComm(parent) {
   SetEventMask({evRlsd});
   FStartTimer.setSingleShot(true);
   connect(&FStartTimer, &QTimer::timeout, this, [this] { SendFirstCommand(); });
-  FReplyTimer.setSingleShot(true);
-  connect(&FReplyTimer, &QTimer::timeout, this, [this] { EndCall(); });
 }
 
 // The modem is given a second after the port opens; the caller goes on
@@ -50,7 +48,6 @@ void TMyComm::SendFirstCommand() {
     EndCall();
     return;
   }
-  FReplyTimer.start(CommandTimeoutMs);
   ModemLines();
 }
 
@@ -68,7 +65,6 @@ void TMyComm::HangUp() {
 void TMyComm::EndCall() {
   const bool wasActive = FActive;
   FStartTimer.stop();
-  FReplyTimer.stop();
   FDialling = false;
   FDialState = 0;
   FActive = false;
@@ -130,19 +126,16 @@ void TMyComm::CommandReply(const std::string& line) {
     SendNextCommand();
 }
 
-// A modem that leaves a command unanswered ends the call when its time is up.
 void TMyComm::SendNextCommand() {
   if (!FCommands.empty()) {
     WriteString(FCommands.front() + '\r');
     FCommands.pop_front();
     FDialState = 1;
-    FReplyTimer.start(CommandTimeoutMs);
     return;
   }
   WriteString((FDialOperate == doPulse ? "ATDP" : "ATDT") + FPhoneNumber + '\r');
   FDialState = 0;
   FDialling = true;
-  FReplyTimer.start(DialTimeoutMs);
 }
 
 // The first CONNECT or failure result after the dial command decides the
@@ -151,7 +144,6 @@ void TMyComm::DialReply(const std::string& line) {
   const TModemResult result = ModemResult(line);
   if (result == TModemResult::Connect) {
     FDialling = false;
-    FReplyTimer.stop();
     if (OnConnect) OnConnect(this);
   }
   if (!line.empty()) PassOn(line + '\r');

@@ -47,9 +47,8 @@ class TMyComm : public TComm {
   std::function<void(QObject* Sender)> OnConnect;
   // The call ended: the user hung up, the modem answered the dial command
   // with BUSY, NO CARRIER, NO DIALTONE, NO ANSWER or ERROR (DialFailure
-  // tells which), left a command or the dial unanswered past its time, the
-  // carrier dropped after dialling, or the device or far end vanished.
-  // Raised once per call; the port is closed by then.
+  // tells which), the carrier dropped after dialling, or the device or far
+  // end vanished. Raised once per call; the port is closed by then.
   std::function<void(QObject* Sender)> OnDisconnect;
   // Received text followed by a zero byte (not counted in BufferLength); it
   // never holds LF or NUL. Until the call is up each modem line comes alone
@@ -62,11 +61,6 @@ class TMyComm : public TComm {
   // first command; empty while dialling, once the call is up, and when it
   // ended otherwise.
   const std::string& DialFailure() const { return FDialFailure; }
-
-  // How long the modem may take to answer a command, and the dial command
-  // (a modem gives up on a carrier after about a minute by itself).
-  int CommandTimeoutMs = 10'000;
-  int DialTimeoutMs = 120'000;
 
  protected:
   void CommEvent(unsigned bits) override;
@@ -91,5 +85,4 @@ class TMyComm : public TComm {
   bool FDialling = false;
   std::string FDialFailure;
   QTimer FStartTimer;  // the second between opening the port and "AT"
-  QTimer FReplyTimer;  // the time the modem has left to answer
 };

@@ -219,35 +219,6 @@ TEST_F(DialerTest, TheFirstCommandFollowsFromTheEventLoop) {
   EXPECT_EQ(Sent(""), "");
 }
 
-// A modem that leaves a command or the dial unanswered ends the call without
-// a refusal (the window then gives its general reason); a call that came up
-// is not ended by the time.
-TEST_F(DialerTest, AnUnansweredCommandOrDialEndsTheCall) {
-  dialer.CommandTimeoutMs = 1500;
-  dialer.DialTimeoutMs = 1500;
-  dialer.Dial();
-  EXPECT_EQ(Sent("AT\r"), "AT\r");
-  Deliver("AT\r");  // the echo is no answer
-  ASSERT_TRUE(QTest::qWaitFor([&] { return disconnects == 1; }, 5000));
-  EXPECT_FALSE(dialer.IsOpen());
-  EXPECT_EQ(dialer.DialFailure(), "");
-
-  const std::string dial = "ATDT" + kNumber + "\r";
-  for (const std::string& result : {""s, "\r\nCONNECT 9600\r\n"s}) {
-    dialer.Dial();
-    Sent("AT\r");
-    Deliver("\r\nOK\r\n");
-    EXPECT_EQ(Sent("ATZ\r"), "ATZ\r");
-    Deliver("\r\nOK\r\n");
-    EXPECT_EQ(Sent(dial), dial);
-    Deliver(dial + result);
-    QTest::qWait(2000);
-  }
-  EXPECT_EQ(disconnects, 2);
-  EXPECT_EQ(connects, 1);
-  EXPECT_TRUE(dialer.IsOpen());
-}
-
 TEST_F(DialerTest, APartialLineFromAnEarlierCallDoesNotSpoilTheNext) {
   dialer.Dial();
   Sent("AT\r");
