@@ -196,6 +196,24 @@ TEST_F(ModemConnectionTest, DisconnectingASerialModemEndsTheConnectionOnce) {
   EXPECT_EQ(std::count(record.begin(), record.end(), '\n'), 1) << record;
 }
 
+// A modem that never answers leaves the attempt waiting; the user's
+// disconnect ends it, without a call record, and the port is free again.
+TEST_F(ModemConnectionTest, AnAttemptOnASilentModemEndsWithTheUsersDisconnect) {
+  TPseudoTerminal silent;
+  SetSetting("Comm/COM1", QString::fromStdString(silent.SlavePath()));
+  SaveModemEntry("123", "COM1");
+  Start();
+  Click("Connect1");
+  EXPECT_EQ(silent.ReadAvailable(3000), "AT\r");
+  RunEventsFor(300);
+  EXPECT_TRUE(Enabled("Disconnect1"));
+  Click("Disconnect1");
+  EXPECT_TRUE(Enabled("Connect1"));
+  EXPECT_EQ(ReadDataFile("Phone.txt"), "");
+  Click("Connect1");
+  EXPECT_EQ(silent.ReadAvailable(3000), "AT\r");
+}
+
 // A telephony call that cannot start ends the attempt with its reason.
 TEST_F(ModemConnectionTest, ATelephonyCallThatCannotStartReturnsToIdleWithItsReason) {
   ListTelephonyLine();
