@@ -126,7 +126,9 @@ TEST_F(SiblingLinkTest, LinesOfABlockReachTheFollowerInOrderOnlyAfterItLinked) {
 TEST_F(SiblingLinkTest, WhatArrivedTogetherIsHandedOffInOneExchange) {
   SaveTelnetEntry("Peer", host.Port());
   Start();
-  form->Pauses.AfterConnect = 500;
+  // Long enough that the host's text is all in the socket before the pause
+  // ends, even on a busy machine.
+  form->Pauses.AfterConnect = 1500;
   auto* socket = new QLocalSocket;
   socket->connectToServer(Server().ServerName());
   TSiblingLink sibling(socket);
@@ -149,6 +151,7 @@ TEST_F(SiblingLinkTest, WhatArrivedTogetherIsHandedOffInOneExchange) {
   }
   ASSERT_GT(text.size(), 8u * 1024);
   host.Send(text);
+  ASSERT_TRUE(form->Paused());
   ASSERT_TRUE(WaitUntil([&] { return !received.isEmpty(); }, kWaitMs));
   RunEventsFor(200);
   EXPECT_EQ(received, expected);
