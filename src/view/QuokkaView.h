@@ -297,6 +297,7 @@ class TQuokkaView : public QAbstractScrollArea {
   void FinishAdding(int SourceLines);
   void WidenMaxChar(int First, int Last);
   void AppendLineEntries();
+  void StoreLoadedLines(const TLightStrings& Loaded);
   void FinishLoading();
   bool InPartialLine(int Index) const;
   void EndPartialLine();

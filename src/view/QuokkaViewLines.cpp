@@ -300,6 +300,11 @@ void TQuokkaView::FinishLoading() {
     RefreshView();
 }
 
+// Loaded lines are folded and scanned for animation as received ones are.
+void TQuokkaView::StoreLoadedLines(const TLightStrings& Loaded) {
+  for (int i = 0; i < Loaded.Count(); ++i) StoreLine(std::string(Loaded.View(i)));
+}
+
 void TQuokkaView::LoadFromFile(const std::string& FileName) {
   Clear();
   if (FIgnoreMotion) {
@@ -315,7 +320,7 @@ void TQuokkaView::LoadFromFile(const std::string& FileName) {
   } else {
     TLightStrings loaded;
     loaded.LoadFromFile(FileName);
-    for (int i = 0; i < loaded.Count(); ++i) StoreLine(loaded.Get(i));
+    StoreLoadedLines(loaded);
   }
   FinishLoading();
 }
@@ -328,7 +333,7 @@ void TQuokkaView::LoadFromStream(std::istream& Stream) {
   } else {
     TLightStrings loaded;
     loaded.LoadFromStream(Stream);
-    for (int i = 0; i < loaded.Count(); ++i) Add(loaded.View(i));
+    StoreLoadedLines(loaded);
   }
   FinishLoading();
 }

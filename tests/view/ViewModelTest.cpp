@@ -434,7 +434,7 @@ TEST_F(ViewTest, AGrowingPartialLineIsStoredAsIfShownWhole) {
   std::string line;
   for (int i = 0; line.size() < 3000; ++i)
     line += (i % 7 == 0 ? kanji : "word ") + std::string(i % 11 == 0 ? "\x1F" : "");
-  const std::string animated = line.substr(0, 1000) + "\x01ab\x02cd\x01" + line.substr(1000);
+  const std::string animated = line.substr(0, 1000) + "\x01" "ab\x02" "cd\x01" + line.substr(1000);
   struct Case {
     const char* name;
     const std::string& line;
