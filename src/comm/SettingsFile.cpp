@@ -3,9 +3,14 @@
 #include <QFile>
 #include <QSettings>
 #include <QTemporaryFile>
+#include <cerrno>
+#include <cstdio>
+#include <fcntl.h>
 #include <unistd.h>
 
 namespace {
+
+constexpr int kAsideNameAttempts = 100;
 
 // The keys and values of the settings' own file, without those that fall back
 // to the organisation's or the system's files.
@@ -30,6 +35,17 @@ bool ReadsBackWhole(QSettings& settings) {
   return check.status() == QSettings::NoError && OwnValues(check) == OwnValues(settings);
 }
 
+// A file system without an atomic rename that refuses to replace gets a
+// second name and loses the first, which refuses to replace as well.
+bool RenameNoReplace(const QByteArray& from, const QByteArray& to) {
+  if (::renameat2(AT_FDCWD, from.constData(), AT_FDCWD, to.constData(), RENAME_NOREPLACE) == 0)
+    return true;
+  if (errno != EINVAL) return false;
+  if (::link(from.constData(), to.constData()) != 0) return false;
+  ::unlink(from.constData());
+  return true;
+}
+
 }  // namespace
 
 bool SyncSettings(QSettings& settings) {
@@ -46,4 +62,16 @@ bool SyncSettings(QSettings& settings) {
     unlink(kept.constData());
   if (!whole && !existed) unlink(path.constData());
   return whole;
+}
+
+QString MoveAside(const QString& path) {
+  const QByteArray from = QFile::encodeName(path);
+  for (int attempt = 1; attempt <= kAsideNameAttempts; ++attempt) {
+    QString aside = path + ".unreadable";
+    if (attempt > 1) aside += '-' + QString::number(attempt);
+    const QByteArray to = QFile::encodeName(aside);
+    if (RenameNoReplace(from, to)) return aside;
+    if (errno != EEXIST) return {};
+  }
+  return {};
 }

@@ -8,8 +8,14 @@
 // and otherwise puts the old file back.
 
 class QSettings;
+class QString;
 
 // Writes the settings' changes to their file; no group may be open. False
 // when the file could not be written whole: the file is then as it was
 // before (when the file system allows a second name for it).
 bool SyncSettings(QSettings& settings);
+
+// Renames the file at `path` to a free name beside it ("<path>.unreadable",
+// then "<path>.unreadable-2" and so on), never over another file. The new
+// name, or empty when it could not be renamed.
+QString MoveAside(const QString& path);

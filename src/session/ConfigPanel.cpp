@@ -11,6 +11,7 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
+#include "session/SettingsBounds.h"
 #include "text/Analysis.h"
 #include "text/QtCodec.h"
 #include "view/PlatformUi.h"
@@ -42,9 +43,6 @@ const TColorButton kColorButtonTable[] = {
 constexpr int kTextColorTag = 0;
 constexpr int kViewFontTag = 0;
 constexpr int kInputFontTag = 1;
-// Line spacing beyond this is of no use and would only risk overflowing the
-// views' line height.
-constexpr int kMaxPitch = 99;
 
 template <typename T>
 T* Named(T* widget, const char* name) {
@@ -71,12 +69,12 @@ QVBoxLayout* PageLayout(QWidget* page) {
 }
 
 // The line spacing that a text of the pitch box stands for: a whole number,
-// 1 for anything else and for negative numbers, at most kMaxPitch.
+// 1 for anything else and for negative numbers, at most kMaxVSpace.
 int PitchValue(const QString& text) {
   bool isNumber = false;
   const int value = text.toInt(&isNumber, 10);
   if (!isNumber || value < 0) return 1;
-  return std::min(value, kMaxPitch);
+  return BoundVSpace(value);
 }
 
 }  // namespace
@@ -193,15 +191,16 @@ void TConfigPanel::Button1Click(int tag) {
 }
 
 // The view font changes the terminal view only; the history view takes it at
-// the next start. A font has no colour here, so the text colour stays.
+// the next start. A font has no colour here, so the text colour stays. Sizes
+// are kept within the range the settings allow.
 void TConfigPanel::Button11Click(int tag) {
   if (tag == kViewFontTag) {
     if (const std::optional<QFont> font = PlatformUi().ChooseFont(TerminalView.font()))
-      TerminalView.setFont(*font);
+      TerminalView.setFont(BoundFont(*font, logicalDpiY()));
   }
   if (tag == kInputFontTag && InputFont) {
     const std::optional<QFont> font = PlatformUi().ChooseFont(InputFont());
-    if (font && OnInputFontChange) OnInputFontChange(*font);
+    if (font && OnInputFontChange) OnInputFontChange(BoundFont(*font, logicalDpiY()));
   }
 }
 

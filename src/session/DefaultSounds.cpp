@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QSaveFile>
 #include <cmath>
 #include <initializer_list>
@@ -51,7 +52,9 @@ QByteArray Wave(const QByteArray& samples) {
 // Unbuffered, so that a short write shows in write()'s count: a buffered
 // QSaveFile commits a file whose last flush fell short.
 void WriteIfMissing(const QString& path, std::initializer_list<double> notes) {
-  if (QFile::exists(path)) return;
+  // A dangling symbolic link counts as there: QSaveFile would write its target.
+  const QFileInfo existing(path);
+  if (existing.exists() || existing.isSymLink()) return;
   const QByteArray wave = Wave(Samples(notes));
   QSaveFile file(path);
   if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) return;

@@ -35,12 +35,15 @@ class TFuncKeys {
   std::vector<std::string> Texts;
 
   // Replaces the texts by the lines of the file when it exists (lines end at
-  // CR, one LF after it skipped, 0x1A ends the file), then pads to MinCount.
-  // A file that cannot be read raises EInOutError and leaves the texts as
-  // they were.
+  // CR LF, CR or LF; 0x1A ends the file), then pads to MinCount. A file that
+  // cannot be read raises EInOutError and leaves the texts as they were.
   void LoadFromFile(const std::string& fileName);
   // Writes every text followed by CR LF, replacing the file; EInOutError on failure.
-  void SaveToFile(const std::string& fileName) const;
+  void SaveToFile(const std::string& fileName);
+  // The texts differ from those last loaded or saved, or no file was there:
+  // only then is the file written, so that what the texts do not hold (bytes
+  // after 0x1A, LF line ends) is never lost to a save of the same texts.
+  bool Changed() const;
 
   // The modifier state last seen by a key-down or key-up; selects the bank.
   void SetShiftState(bool shift, bool alt, bool ctrl);
@@ -57,4 +60,6 @@ class TFuncKeys {
   void PadToMinCount();
 
   int FBank = 0;
+  // The texts as the file holds them; empty while no file was read or saved.
+  std::optional<std::vector<std::string>> FStored;
 };

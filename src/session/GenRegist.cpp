@@ -9,6 +9,7 @@
 #include <optional>
 
 #include "comm/SettingsFile.h"
+#include "session/SettingsBounds.h"
 #include "text/Codec.h"
 #include "text/QtCodec.h"
 
@@ -158,14 +159,24 @@ constexpr TSystemColor kSystemColors[] = {
     {4, QPalette::Window},      {7, QPalette::WindowText},
 };
 
+// 0xFF0000nn, nn the system colour's number.
+const TSystemColor* FindSystemColor(TColor color) {
+  if ((static_cast<std::uint32_t>(color) & 0xFFFFFF00u) != 0xFF000000u) return nullptr;
+  for (const TSystemColor& system : kSystemColors)
+    if (system.index == (color & 0xFF)) return &system;
+  return nullptr;
+}
+
 }  // namespace
+
+bool IsSystemColor(TColor color) {
+  return FindSystemColor(color) != nullptr;
+}
 
 QColor ColorFromTColor(TColor color) {
   if (color & kSystemColorFlag) {
-    const int index = color & 0xFF;
-    for (const TSystemColor& system : kSystemColors)
-      if (system.index == index) return QGuiApplication::palette().color(system.role);
-    return QGuiApplication::palette().color(QPalette::Base);
+    const TSystemColor* system = FindSystemColor(color);
+    return QGuiApplication::palette().color(system ? system->role : QPalette::Base);
   }
   return QColor(color & 0xFF, (color >> 8) & 0xFF, (color >> 16) & 0xFF);
 }
@@ -214,6 +225,10 @@ void TGenRegist::ReadStringData(const QString& key, const QString& section, cons
   value = ReadText(key, section, ident).value_or(defaultValue);
 }
 
+bool TGenRegist::ValueExists(const QString& key, const QString& section, const QString& ident) {
+  return ReadText(key, section, ident).has_value();
+}
+
 int TGenRegist::ReadIntegerData(const QString& key, const QString& section, const QString& ident,
                                 int defaultValue) {
   const std::optional<QString> text = ReadText(key, section, ident);
@@ -232,13 +247,24 @@ bool TGenRegist::ReadBoolData(const QString& key, const QString& section, const 
 void TGenRegist::ReadTFontData(const QString& key, const QString& section, const QString& ident,
                                const TFontData& defaultFont, TFontData& font) {
   const QString group = FontSection(section, ident);
-  const TColor color = ReadIntegerData(key, group, "Color", defaultFont.Color);
+  const TColor color =
+      BoundColor(ReadIntegerData(key, group, "Color", defaultFont.Color), defaultFont.Color);
   TFontValues values;
-  values.height = ReadIntegerData(key, group, "Height", FontHeight(defaultFont.Font));
+  values.height = BoundFontHeight(
+      ReadIntegerData(key, group, "Height", FontHeight(defaultFont.Font)), ScreenDpi());
   ReadStringData(key, group, "Name", defaultFont.Font.family(), values.name);
   values.pitch = ReadIntegerData(key, group, "Pitch", FontPitch(defaultFont.Font));
-  values.size = ReadIntegerData(key, group, "Size", FontSize(defaultFont.Font));
+  values.size = BoundFontSize(ReadIntegerData(key, group, "Size", FontSize(defaultFont.Font)));
   values.bold = ReadBoolData(key, group, "Bold", false);
   values.italic = ReadBoolData(key, group, "Italic", false);
   font = {MakeFont(values), color};
+}
+
+QString TGenRegist::SetAsideUnparsableStore(const QString& key) {
+  const TStoreName name = StoreName(key);
+  QSettings settings(name.organization, name.application);
+  if (settings.status() != QSettings::FormatError) return {};
+  const QString keptAs = MoveAside(settings.fileName());
+  if (keptAs.isEmpty()) ThrowStoreError(settings, "set aside");
+  return keptAs;
 }

@@ -32,6 +32,8 @@ inline constexpr TColor clWindowText = static_cast<TColor>(0xFF000008);
 
 // A stored colour as Qt draws it; system colours come from the palette.
 QColor ColorFromTColor(TColor color);
+// A negative stored colour that names one of the palette's colours.
+bool IsSystemColor(TColor color);
 // A colour to store: the palette's window colour is kept as clWindow so that
 // the default background follows the desktop's theme; others as 0x00BBGGRR.
 TColor TColorFromColor(const QColor& color);
@@ -65,13 +67,21 @@ class TGenRegist {
 
   void ReadStringData(const QString& key, const QString& section, const QString& ident,
                       const QString& defaultValue, QString& value);
+  bool ValueExists(const QString& key, const QString& section, const QString& ident);
   int ReadIntegerData(const QString& key, const QString& section, const QString& ident,
                       int defaultValue);
   bool ReadBoolData(const QString& key, const QString& section, const QString& ident,
                     bool defaultValue);
   // Fills `font`; every missing value is taken from `defaultFont`. The stored
   // size, set after the height, decides the character size; the style is
-  // exactly the stored bold and italic flags.
+  // exactly the stored bold and italic flags. Sizes and the colour are kept
+  // within the ranges of SettingsBounds.h.
   void ReadTFontData(const QString& key, const QString& section, const QString& ident,
                      const TFontData& defaultFont, TFontData& font);
+
+  // A store whose file cannot be parsed is renamed aside, so that the
+  // program starts with its defaults and the user's file is kept. The name
+  // it is kept under, or empty when the file was parsed (or is missing).
+  // ERegistryException when it cannot be moved.
+  QString SetAsideUnparsableStore(const QString& key);
 };

@@ -104,6 +104,9 @@ class TWombatForm : public QMainWindow {
   // WombatFormStart.cpp: building, showing, closing, simple commands.
   void BuildControls();
   void PlaceFirstWindow();
+  QSize SmallestWindowSize() const;
+  QRect FitToScreen(const QRect& bounds, const QSize& minimum) const;
+  void KeepFrameOnScreen();
   QWidget* BuildAccessPanel();
   QWidget* BuildTerminalPanel();
   QWidget* BuildFunctionPanel();
@@ -129,6 +132,7 @@ class TWombatForm : public QMainWindow {
   void Version2Click();
 
   // WombatFormSettings.cpp: the settings store and the access list at start.
+  void SetAsideUnparsableSettings(TGenRegist& reg);
   void WriteProgramLocation(TGenRegist& reg);
   void LoadAccessList(TGenRegist& reg);
   void CreateDefaultEntries(const std::vector<std::string>& names);

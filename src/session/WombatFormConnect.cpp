@@ -18,8 +18,11 @@
 
 #include "comm/TelnetClient.h"
 #include "session/ProgramFolder.h"
+#include "session/SettingsBounds.h"
 #include "session/WombatForm.h"
+#include "text/AtomicFile.h"
 #include "text/Codec.h"
+#include "text/Errors.h"
 #include "text/LogMgr.h"
 #include "text/QtCodec.h"
 #include "view/PlatformUi.h"
@@ -248,18 +251,17 @@ void TWombatForm::EndConnection() {
 }
 
 // One line per connection in "Phone.txt", named as the window title names it.
-// A new record is private, as the logs are.
+// A new record is private, as the logs are; a symbolic link there is refused.
 void TWombatForm::WriteCallRecord() {
   QString entryName = windowTitle();
   if (entryName.startsWith(kTitlePrefix)) entryName.remove(0, kTitlePrefix.size());
   const std::string line = CallRecordLine(entryName, FConnectTime);
-  QFile file(ProgramFolder() + '/' + kCallRecordFile);
-  if (!file.open(QIODevice::WriteOnly | QIODevice::Append,
-                 QFileDevice::ReadOwner | QFileDevice::WriteOwner) ||
-      file.write(line.data(), static_cast<qint64>(line.size())) !=
-          static_cast<qint64>(line.size()) ||
-      !file.flush())
-    PlatformUi().ShowMessage(file.fileName() + ": " + file.errorString());
+  const QString path = ProgramFolder() + '/' + kCallRecordFile;
+  try {
+    AppendToFile(ToPath(path), line);
+  } catch (const EInOutError& error) {
+    PlatformUi().ShowMessage(path + ": " + QString::fromUtf8(error.what()));
+  }
 }
 
 // A tick during a pause is skipped, as the pause holds back what would show
@@ -286,7 +288,8 @@ void TWombatForm::ReconnectSilentLine() {
   });
 }
 
-// Asks again until the answer is empty (no change) or a whole number of 0 or more.
+// Asks again until the answer is empty (no change) or a whole number of 0 or
+// more, which is kept within the time-out's range.
 void TWombatForm::ChangeTimeOutClick() {
   QString answer = QString::number(FReconnectTimeOut);
   while (PlatformUi().InputQuery("再接続の設定", "再接続までの時間（秒）", answer) &&
@@ -294,7 +297,7 @@ void TWombatForm::ChangeTimeOutClick() {
     bool isNumber = false;
     const int seconds = answer.toInt(&isNumber);
     if (isNumber && seconds >= 0) {
-      FReconnectTimeOut = seconds;
+      FReconnectTimeOut = BoundTimeOut(seconds);
       return;
     }
     answer = QString::number(FReconnectTimeOut);

@@ -73,7 +73,10 @@ void TWombatForm::LoadFunctionKeys() {
   SetFunctionKeyCaptions();
 }
 
+// Written only when the texts changed, so that an unchanged file stays byte
+// for byte as it is.
 void TWombatForm::SaveFunctionKeys() {
+  if (!FFuncKeys.Changed()) return;
   try {
     FFuncKeys.SaveToFile(FuncKeyFilePath());
   } catch (const EInOutError& error) {

@@ -7,8 +7,10 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QFrame>
+#include <QGuiApplication>
 #include <QLineEdit>
 #include <QPalette>
+#include <QScreen>
 #include <algorithm>
 #include <limits>
 
@@ -16,11 +18,13 @@
 #include "access/FileList.h"
 #include "session/DefaultSounds.h"
 #include "session/ProgramFolder.h"
+#include "session/SettingsBounds.h"
 #include "session/WombatForm.h"
 #include "text/Analysis.h"
 #include "text/Codec.h"
 #include "text/LogMgr.h"
 #include "text/QtCodec.h"
+#include "view/PlatformUi.h"
 #include "view/QuokkaView.h"
 
 namespace {
@@ -69,8 +73,9 @@ const TViewColor kViewColors[] = {
 };
 
 QColor ReadColor(TGenRegist& reg, const QString& ident, const QColor& defaultValue) {
+  const TColor fallback = TColorFromColor(defaultValue);
   return ColorFromTColor(
-      reg.ReadIntegerData(kWombatKey, kTerminal, ident, TColorFromColor(defaultValue)));
+      BoundColor(reg.ReadIntegerData(kWombatKey, kTerminal, ident, fallback), fallback));
 }
 
 void WriteColor(TGenRegist& reg, const QString& ident, const QColor& value) {
@@ -85,6 +90,15 @@ QString ReadString(TGenRegist& reg, const QString& section, const QString& ident
 }
 
 }  // namespace
+
+// A settings file that cannot be parsed could never be written again: it is
+// kept beside under another name and the program starts with its defaults.
+void TWombatForm::SetAsideUnparsableSettings(TGenRegist& reg) {
+  const QString keptAs = reg.SetAsideUnparsableStore(kWombatKey);
+  if (keptAs.isEmpty()) return;
+  PlatformUi().ShowMessage("設定ﾌｧｲﾙを読み込めないため、初期設定で起動します。元のﾌｧｲﾙは " +
+                           keptAs + " に残しました。");
+}
 
 // The program's location for the sibling program, and the sibling's own.
 void TWombatForm::WriteProgramLocation(TGenRegist& reg) {
@@ -137,8 +151,9 @@ void TWombatForm::LoadAccessList(TGenRegist& reg) {
   APNameList->setCurrentIndex(last >= 0 ? last : 0);
 }
 
-// Stored bounds are used as they are; without them the window opens at its
-// natural size.
+// Stored bounds are fitted to the screen nearest to them, so that a window
+// saved on a monitor that is gone opens on one that is there; without them
+// the window opens at its natural size.
 void TWombatForm::LoadWindowSettings(TGenRegist& reg) {
   const int left = reg.ReadIntegerData(kWombatKey, kMainWindow, "Left", kNotStored);
   const int top = reg.ReadIntegerData(kWombatKey, kMainWindow, "Top", kNotStored);
@@ -147,10 +162,13 @@ void TWombatForm::LoadWindowSettings(TGenRegist& reg) {
   if (std::min({left, top, height, width}) == kNotStored) {
     PlaceFirstWindow();
   } else {
-    move(left, top);
-    resize(width, height);
+    // Stored as the frame's position and the inside's size, as they were saved.
+    const QRect fitted = FitToScreen(StoredBounds(left, top, width, height), SmallestWindowSize());
+    move(fitted.topLeft());
+    resize(fitted.size());
   }
-  FTermHeight = reg.ReadIntegerData(kWombatKey, kMainWindow, "TermHeight", kDefaultBound);
+  const int termHeight = reg.ReadIntegerData(kWombatKey, kMainWindow, "TermHeight", kDefaultBound);
+  FTermHeight = std::min(std::max(termHeight, SmallestWindowSize().height()), this->height());
   FunctionPanel->setVisible(reg.ReadBoolData(kWombatKey, kSettings, "FunctionKey", true));
 }
 
@@ -162,7 +180,7 @@ void TWombatForm::LoadSettings(TGenRegist& reg) {
   FDisconnectSound =
       ReadString(reg, kSounds, "Disconnected", folder.filePath(kDisconnectSoundName));
   FLogMgr->SetFolder(ToPath(ReadString(reg, kSettings, "LogFolder", folder.path())));
-  FReconnectTimeOut = reg.ReadIntegerData(kWombatKey, kSettings, "TimeOut", 20);
+  FReconnectTimeOut = BoundTimeOut(reg.ReadIntegerData(kWombatKey, kSettings, "TimeOut", 20));
   const bool logEnabled = reg.ReadBoolData(kWombatKey, kSettings, "LogEnabled", true);
   FLogMgr->SetEnabled(logEnabled);
   Logging->setChecked(logEnabled);
@@ -177,7 +195,7 @@ void TWombatForm::LoadSettings(TGenRegist& reg) {
 void TWombatForm::LoadViewSettings(TGenRegist& reg) {
   for (TQuokkaView* view : {TerminalView, LogView}) {
     view->SetEightyColumns(reg.ReadBoolData(kWombatKey, kTerminal, "EightyColumn", true));
-    view->SetVSpace(reg.ReadIntegerData(kWombatKey, kTerminal, "VSpace", 1));
+    view->SetVSpace(BoundVSpace(reg.ReadIntegerData(kWombatKey, kTerminal, "VSpace", 1)));
   }
   TerminalView->SetColor(ReadColor(reg, "Color", TerminalView->Color()));
   LoadViewLook(reg, *TerminalView, *TerminalView);
@@ -201,8 +219,8 @@ void TWombatForm::LoadViewLook(TGenRegist& reg, TQuokkaView& view, const TQuokka
       reg.ReadBoolData(kWombatKey, kTerminal, "IgnoreAccent", defaults.IgnoreAccent()));
   view.SetIgnoreMotion(
       reg.ReadBoolData(kWombatKey, kTerminal, "IgnoreMotion", defaults.IgnoreMotion()));
-  view.SetMotionInterval(
-      reg.ReadIntegerData(kWombatKey, kTerminal, "MotionInterval", defaults.MotionInterval()));
+  view.SetMotionInterval(BoundMotionInterval(
+      reg.ReadIntegerData(kWombatKey, kTerminal, "MotionInterval", defaults.MotionInterval())));
 }
 
 void TWombatForm::LoadInputFont(TGenRegist& reg) {
@@ -216,12 +234,15 @@ void TWombatForm::LoadInputFont(TGenRegist& reg) {
   SetInputFont(font.Font);
 }
 
-// The emphasised words, normalised; empty ones are skipped.
+// The emphasised words, normalised; empty ones are skipped. The count is
+// believed only as far as the words are there, and up to kMaxAccentWords.
 void TWombatForm::LoadAccentWords(TGenRegist& reg) {
-  const int count = reg.ReadIntegerData(kWombatKey, kTerminal, "AccentNumber", 0);
+  const int count =
+      std::min(reg.ReadIntegerData(kWombatKey, kTerminal, "AccentNumber", 0), kMaxAccentWords);
   for (int i = 1; i <= count; ++i) {
-    const std::string word = NormalizeText(
-        FromQString(ReadString(reg, kTerminal, QString("Accent%1").arg(i), QString())));
+    const QString ident = QString("Accent%1").arg(i);
+    if (!reg.ValueExists(kWombatKey, kTerminal, ident)) break;
+    const std::string word = NormalizeText(FromQString(ReadString(reg, kTerminal, ident, QString())));
     if (word.empty()) continue;
     TerminalView->AccentWords().Add(word);
     LogView->AccentWords().Add(word);

@@ -3,6 +3,7 @@
 #include <QAbstractButton>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -13,11 +14,13 @@
 #include <QStyle>
 #include <QToolButton>
 #include <QVBoxLayout>
+#include <QWindow>
 
 #include "access/version.h"
 #include "session/ConfigPanel.h"
 #include "session/HelpPage.h"
 #include "session/ProgramFolder.h"
+#include "session/SettingsBounds.h"
 #include "session/WombatForm.h"
 #include "text/LogMgr.h"
 #include "text/QtCodec.h"
@@ -88,6 +91,7 @@ TWombatForm::TWombatForm(const QStringList& arguments, QWidget* parent)
 
   AccessPoint1->SetFolder(ToPath(ProgramFolder()));
   TGenRegist reg;
+  SetAsideUnparsableSettings(reg);
   WriteProgramLocation(reg);
   LoadAccessList(reg);
   SelectStartupEntry();
@@ -140,6 +144,31 @@ void TWombatForm::PlaceFirstWindow() {
   if (const QScreen* place = screen())
     move(QStyle::alignedRect(Qt::LeftToRight, Qt::AlignCenter, size(), place->availableGeometry())
              .topLeft());
+}
+
+// The smallest size a restored window takes: what its layout needs at least.
+QSize TWombatForm::SmallestWindowSize() const {
+  return minimumSizeHint().expandedTo(minimumSize()).expandedTo(QSize(1, 1));
+}
+
+// `bounds` fitted to the available part of the screen nearest to them.
+QRect TWombatForm::FitToScreen(const QRect& bounds, const QSize& minimum) const {
+  const QList<QScreen*> screens = QGuiApplication::screens();
+  QList<QRect> areas;
+  for (const QScreen* each : screens) areas << each->geometry();
+  const int nearest = NearestArea(bounds, areas);
+  if (nearest < 0) return bounds;
+  return FitToArea(bounds, screens[nearest]->availableGeometry(), minimum);
+}
+
+// Once shown, the frame is known: the window moves (and shrinks, never below
+// its smallest size) so that the frame is on the screen too.
+void TWombatForm::KeepFrameOnScreen() {
+  const QMargins margins = windowHandle() ? windowHandle()->frameMargins() : QMargins();
+  const QSize frameExtra(margins.left() + margins.right(), margins.top() + margins.bottom());
+  const QRect frame = geometry().marginsAdded(margins);
+  const QRect fitted = FitToScreen(frame, SmallestWindowSize() + frameExtra);
+  if (fitted != frame) setGeometry(fitted.marginsRemoved(margins));
 }
 
 QWidget* TWombatForm::BuildAccessPanel() {
@@ -400,7 +429,10 @@ void TWombatForm::closeEvent(QCloseEvent* event) {
 }
 
 void TWombatForm::FormShow() {
-  if (!FShown) ServePendingConnect();
+  if (!FShown) {
+    KeepFrameOnScreen();
+    ServePendingConnect();
+  }
   FShown = true;
 }
 

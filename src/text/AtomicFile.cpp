@@ -20,14 +20,6 @@ constexpr int kNameAttempts = 100;
   throw EInOutError(std::strerror(errorCode), errorCode);
 }
 
-// The file that a save replaces: the target of a symbolic link, else the path.
-fs::path ReplacedFile(const fs::path& path) {
-  std::error_code error;
-  if (!fs::is_symlink(path, error)) return path;
-  const fs::path target = fs::weakly_canonical(path, error);
-  return error ? path : target;
-}
-
 // A new file beside the one it will replace, removed again unless it was
 // renamed over that file.
 class TTemporaryFile {
@@ -97,17 +89,29 @@ bool WriteAllBytes(int descriptor, std::string_view bytes) {
   return true;
 }
 
+// The path itself is replaced: a symbolic link there is replaced as a link,
+// never followed, so that no file outside the folder is written; only a
+// regular file passes its mode on.
 void WriteFileAtomically(const fs::path& path, std::string_view bytes, TFileAccess access) {
-  const fs::path target = ReplacedFile(path);
   const bool isPrivate = access == TFileAccess::Private;
-  TTemporaryFile file(target, isPrivate ? S_IRUSR | S_IWUSR : 0666);
+  TTemporaryFile file(path, isPrivate ? S_IRUSR | S_IWUSR : 0666);
   struct stat old {};
   if (isPrivate) {
     file.SetMode(S_IRUSR | S_IWUSR);
-  } else if (::stat(target.c_str(), &old) == 0) {
+  } else if (::lstat(path.c_str(), &old) == 0 && S_ISREG(old.st_mode)) {
     file.SetMode(old.st_mode & 07777);
   }
   file.Write(bytes);
-  file.Replace(target);
-  SyncFolder(target.parent_path());
+  file.Replace(path);
+  SyncFolder(path.parent_path());
+}
+
+void AppendToFile(const fs::path& path, std::string_view bytes) {
+  const int descriptor = ::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_NOFOLLOW | O_CLOEXEC,
+                                S_IRUSR | S_IWUSR);
+  if (descriptor < 0) RaiseInOutError(errno);
+  const bool written = WriteAllBytes(descriptor, bytes);
+  const int writeError = errno;
+  if (::close(descriptor) != 0 && written) RaiseInOutError(errno);
+  if (!written) RaiseInOutError(writeError);
 }

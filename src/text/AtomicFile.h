@@ -12,11 +12,15 @@ enum class TFileAccess {
   Private,  // readable and writable by the owner only (0600), also when the old file was wider
 };
 
-// Replaces the file at `path` by `bytes`. A symbolic link is followed, so
-// that its target is replaced. Any failure raises EInOutError with the
-// system's text and leaves the old file as it was.
+// Replaces the file at `path` by `bytes`. A symbolic link at `path` is
+// replaced by the file, its target left untouched. Any failure raises
+// EInOutError with the system's text and leaves the old file as it was.
 void WriteFileAtomically(const std::filesystem::path& path, std::string_view bytes,
                          TFileAccess access = TFileAccess::Shared);
+
+// Appends `bytes` to the file at `path`, creating it private (0600); a
+// symbolic link there is refused (ELOOP). Failures raise EInOutError.
+void AppendToFile(const std::filesystem::path& path, std::string_view bytes);
 
 // Writes all of `bytes` to the descriptor, resuming after short writes and
 // interruptions; false with errno set when the system refuses.

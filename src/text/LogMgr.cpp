@@ -50,7 +50,8 @@ void TLogMgr::Open(const std::string& name) {
   if (!FEnabled) return;
   FFileName = FilePartOf(name);
   const std::filesystem::path path = FFolder / Cp932ToUtf8(FFileName);
-  FFile = ::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, S_IRUSR | S_IWUSR);
+  FFile = ::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_NOFOLLOW | O_CLOEXEC,
+                 S_IRUSR | S_IWUSR);
   if (!IsOpen()) Report("のｵｰﾌﾟﾝに失敗しました。");
 }
 

@@ -4,6 +4,7 @@
 #include <QDate>
 #include <QDir>
 
+#include "access/FuncConfig.h"
 #include "session/ConnectingFixture.h"
 #include "support/FileSizeLimit.h"
 #include "support/LoopbackPeer.h"
@@ -64,13 +65,21 @@ TEST_F(DataFolderTest, AnEntryLoadsWithItsPasswordAndEachBlockIsLoggedAtOnceInPr
   EXPECT_TRUE(ui.messages.isEmpty()) << ui.messages.join("\n").toStdString();
 }
 
-// The function keys are saved at every exit; a full disk keeps the old file.
+// Changed function keys are saved at exit; a full disk keeps the old file.
 TEST_F(DataFolderTest, AnExitOnAFullDiskKeepsTheOldFunctionKeys) {
   ASSERT_TRUE(QDir().mkpath(Folder()));
   std::string keys;
   for (int i = 0; i < 36; ++i) keys += "key" + std::to_string(i) + "\r\n";
   WriteFileBytes(FilePath("FuncKey.txt"), keys);
   Start();
+  QTimer::singleShot(0, [] {
+    auto* dialog = qobject_cast<TFuncConfigForm*>(QApplication::activeModalWidget());
+    ASSERT_NE(dialog, nullptr);
+    dialog->Edit->setText(QString(200, 'n'));
+    dialog->Button3->click();
+    dialog->OK->click();
+  });
+  Get<QAction>("KF1")->trigger();
   {
     TFileSizeLimit limit(100);
     form.reset();

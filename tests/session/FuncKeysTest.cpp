@@ -73,6 +73,41 @@ TEST_F(FuncKeyFile, AFailedSaveKeepsTheOldFileWithAllItsLines) {
   EXPECT_EQ(loaded.Texts, keys.Texts);
 }
 
+TEST_F(FuncKeyFile, EveryKindOfLineEndEndsAKeyAndTheEndMarkEndsTheFile) {
+  using Texts = std::vector<std::string>;
+  const std::pair<std::string, Texts> cases[] = {
+      {"a\r\nb\r\n", {"a", "b"}},   {"a\nb\n", {"a", "b"}},
+      {"a\rb", {"a", "b"}},          {"a\r\n\nb\n", {"a", "", "b"}},
+      {"a\r\r\nb", {"a", "", "b"}},  {"a\n\x1A" "b\n", {"a"}},
+      {"\x1A" "a\r\n", {}},
+  };
+  for (const auto& [bytes, texts] : cases) {
+    WriteFile(Path(), bytes);
+    TFuncKeys keys;
+    keys.LoadFromFile(Path());
+    Texts expected = texts;
+    expected.resize(36);
+    EXPECT_EQ(keys.Texts, expected) << testing::PrintToString(bytes);
+  }
+}
+
+TEST_F(FuncKeyFile, ChangedOnlyWhileTheTextsDifferFromTheFile) {
+  TFuncKeys keys;
+  keys.LoadFromFile(Path());
+  EXPECT_TRUE(keys.Changed()) << "no file yet";
+  keys.SaveToFile(Path());
+  EXPECT_FALSE(keys.Changed());
+
+  WriteFile(Path(), "a\nb\n\x1A");
+  TFuncKeys loaded;
+  loaded.LoadFromFile(Path());
+  EXPECT_FALSE(loaded.Changed());
+  loaded.Texts[1] = "c";
+  EXPECT_TRUE(loaded.Changed());
+  loaded.Texts[1] = "b";
+  EXPECT_FALSE(loaded.Changed());
+}
+
 TEST_F(FuncKeyFile, MissingFileLeavesThirtySixEmptyTexts) {
   TFuncKeys keys;
   keys.LoadFromFile(Path());

@@ -103,14 +103,22 @@ TEST_F(InputLineTest, EveryMenuShortcutReachesItsCommandFromTheInputLine) {
   EXPECT_EQ(Input()->currentText(), "axc");
 }
 
-TEST_F(InputLineTest, AShortKeyFileIsPaddedAndSavedWithThirtySixTexts) {
-  WriteFuncKeys("k1\r\nk2\r\nk3\r\nk4\r\nk5\r\nk6\r\nk7\r\nk8\r\nk9\r\nk10\r\n");
-  Start();
-  EXPECT_EQ(Captions(), Numbered("k", 1, 10) + QStringList({"", ""}));
-  form.reset();
-  std::string expected = "k1\r\nk2\r\nk3\r\nk4\r\nk5\r\nk6\r\nk7\r\nk8\r\nk9\r\nk10\r\n";
-  for (int i = 10; i < 36; ++i) expected += "\r\n";
-  EXPECT_EQ(ReadDataFile("FuncKey.txt"), expected);
+// A file is read as a Linux editor or an old version wrote it, and an exit
+// that changed no text leaves it byte for byte as it was.
+TEST_F(InputLineTest, AKeyFileWithoutChangesSurvivesAStartAndAnExit) {
+  const std::pair<const char*, std::string> files[] = {
+      {"short, CR LF", "k1\r\nk2\r\nk3\r\nk4\r\nk5\r\nk6\r\nk7\r\nk8\r\nk9\r\nk10\r\n"},
+      {"LF", "k1\nk2\nk3\nk4\nk5\nk6\nk7\nk8\nk9\nk10\n"},
+      {"CR", "k1\rk2\rk3\rk4\rk5\rk6\rk7\rk8\rk9\rk10"},
+      {"0x1A", "k1\r\nk2\r\nk3\r\nk4\r\nk5\r\nk6\r\nk7\r\nk8\r\nk9\r\nk10\r\n\x1Anot keys\r\n"},
+  };
+  for (const auto& [kind, bytes] : files) {
+    WriteFuncKeys(bytes);
+    Start();
+    EXPECT_EQ(Captions(), Numbered("k", 1, 10) + QStringList({"", ""})) << kind;
+    form.reset();
+    EXPECT_EQ(ReadDataFile("FuncKey.txt"), bytes) << kind;
+  }
 }
 
 TEST_F(InputLineTest, ShiftAndCtrlChooseTheBankOfCaptionsAndInsertedTexts) {
@@ -169,6 +177,10 @@ TEST_F(InputLineTest, TheFunctionKeyDialogChangesTextsAndBarOnlyOnOK) {
     EXPECT_EQ(Get<QWidget>("FunctionPanel")->isHidden(), ok) << ok;
   }
   EXPECT_EQ(form->FunctionKeyTexts().front(), "hello");
+  form.reset();
+  std::string expected = "hello\r\n";
+  for (int i = 1; i < 36; ++i) expected += "\r\n";
+  EXPECT_EQ(ReadDataFile("FuncKey.txt"), expected);
 }
 
 TEST_F(InputLineTest, PasteInsertsTheClipboardIntoTheInputLine) {

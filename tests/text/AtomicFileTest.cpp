@@ -60,14 +60,36 @@ TEST(AtomicFile, PrivateFilesAre0600AndSharedFilesKeepTheirMode) {
   EXPECT_EQ(FileMode(folder / "shared.txt"), 0640u);
 }
 
-TEST(AtomicFile, ASymbolicLinkStaysAndItsTargetIsReplaced) {
+// A link planted at the saved name, pointing outside the folder, is replaced
+// as a link; the file it points to keeps its bytes and its mode.
+TEST(AtomicFile, ASymbolicLinkIsReplacedAndItsTargetKept) {
   TTempFolder folder;
-  fs::create_directory(folder / "real");
-  WriteFileBytes(folder / "real/keys.txt", "old");
-  fs::create_symlink(folder / "real/keys.txt", folder / "keys.txt");
-  WriteFileAtomically(folder / "keys.txt", "new");
-  EXPECT_TRUE(fs::is_symlink(folder / "keys.txt"));
-  EXPECT_EQ(ReadFileBytes(folder / "real/keys.txt"), "new");
+  fs::create_directory(folder / "elsewhere");
+  WriteFileBytes(folder / "elsewhere/precious", "old\r\n");
+  fs::permissions(folder / "elsewhere/precious", fs::perms(0644));
+  for (const TFileAccess access : {TFileAccess::Shared, TFileAccess::Private}) {
+    fs::remove(folder / "keys.txt");
+    fs::create_symlink(folder / "elsewhere/precious", folder / "keys.txt");
+    WriteFileAtomically(folder / "keys.txt", "new", access);
+    EXPECT_FALSE(fs::is_symlink(folder / "keys.txt"));
+    EXPECT_EQ(ReadFileBytes(folder / "keys.txt"), "new");
+    EXPECT_EQ(ReadFileBytes(folder / "elsewhere/precious"), "old\r\n");
+    EXPECT_EQ(FileMode(folder / "elsewhere/precious"), 0644u);
+  }
+  EXPECT_EQ(FileMode(folder / "keys.txt"), 0600u);
+}
+
+TEST(AtomicFile, AppendingCreatesAPrivateFileAndRefusesASymbolicLink) {
+  TTempFolder folder;
+  AppendToFile(folder / "Phone.txt", "one\r\n");
+  AppendToFile(folder / "Phone.txt", "two\r\n");
+  EXPECT_EQ(ReadFileBytes(folder / "Phone.txt"), "one\r\ntwo\r\n");
+  EXPECT_EQ(FileMode(folder / "Phone.txt"), 0600u);
+
+  WriteFileBytes(folder / "precious", "old");
+  fs::create_symlink(folder / "precious", folder / "link.txt");
+  EXPECT_THROW(AppendToFile(folder / "link.txt", "new"), EInOutError);
+  EXPECT_EQ(ReadFileBytes(folder / "precious"), "old");
 }
 
 }  // namespace
