@@ -1,11 +1,13 @@
 #include "comm/SettingsFile.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QSettings>
 #include <QTemporaryFile>
 #include <cerrno>
 #include <cstdio>
 #include <fcntl.h>
+#include <optional>
 #include <unistd.h>
 
 namespace {
@@ -23,16 +25,24 @@ QMap<QString, QString> OwnValues(QSettings& settings) {
   return values;
 }
 
-// The file as written, parsed afresh: QSettings keeps what it parsed of a file
-// under the file's name, so the bytes are parsed from a copy of their own.
-bool ReadsBackWhole(QSettings& settings) {
-  QFile written(settings.fileName());
+// The values of the file's bytes, parsed afresh: QSettings keeps what it
+// parsed of a file under the file's name (and reports a parse error only to
+// the first reader), so the bytes are parsed from a copy of their own.
+// Nothing when the file cannot be read or parsed.
+std::optional<QMap<QString, QString>> ParsedValues(const QString& path) {
+  QFile written(path);
   QTemporaryFile copy;
-  if (!written.open(QIODevice::ReadOnly) || !copy.open()) return false;
+  if (!written.open(QIODevice::ReadOnly) || !copy.open()) return std::nullopt;
   const QByteArray bytes = written.readAll();
-  if (copy.write(bytes) != bytes.size() || !copy.flush()) return false;
+  if (copy.write(bytes) != bytes.size() || !copy.flush()) return std::nullopt;
   QSettings check(copy.fileName(), QSettings::IniFormat);
-  return check.status() == QSettings::NoError && OwnValues(check) == OwnValues(settings);
+  if (check.status() != QSettings::NoError) return std::nullopt;
+  return OwnValues(check);
+}
+
+bool ReadsBackWhole(QSettings& settings) {
+  const std::optional<QMap<QString, QString>> values = ParsedValues(settings.fileName());
+  return values && *values == OwnValues(settings);
 }
 
 // A file system without an atomic rename that refuses to replace gets a
@@ -74,4 +84,9 @@ QString MoveAside(const QString& path) {
     if (errno != EEXIST) return {};
   }
   return {};
+}
+
+bool SettingsFileUnparsable(const QString& path) {
+  const QFileInfo file(path);
+  return file.isFile() && file.isReadable() && !ParsedValues(path);
 }

@@ -19,3 +19,6 @@ bool SyncSettings(QSettings& settings);
 // then "<path>.unreadable-2" and so on), never over another file. The new
 // name, or empty when it could not be renamed.
 QString MoveAside(const QString& path);
+
+// A settings file is there but its bytes cannot be parsed.
+bool SettingsFileUnparsable(const QString& path);

@@ -56,13 +56,6 @@ void Sync(QSettings& settings) {
   if (!SyncSettings(settings)) ThrowStoreError(settings, "write");
 }
 
-void WriteText(const QString& key, const QString& section, const QString& ident,
-               const QString& value) {
-  const TStoreName name = StoreName(key);
-  QSettings settings(name.organization, name.application);
-  settings.setValue(ValuePath(section, ident), value);
-  Sync(settings);
-}
 
 // The stored text, or nothing when the value is missing.
 std::optional<QString> ReadText(const QString& key, const QString& section, const QString& ident) {
@@ -186,6 +179,33 @@ TColor TColorFromColor(const QColor& color) {
   return color.red() | (color.green() << 8) | (color.blue() << 16);
 }
 
+TGenRegist::TGenRegist() = default;
+TGenRegist::~TGenRegist() = default;
+
+void TGenRegist::BeginWrites(const QString& key) {
+  const TStoreName name = StoreName(key);
+  FBatchKey = key;
+  FBatch = std::make_unique<QSettings>(name.organization, name.application);
+}
+
+void TGenRegist::CommitWrites() {
+  const std::unique_ptr<QSettings> batch = std::move(FBatch);
+  FBatchKey.clear();
+  if (batch) Sync(*batch);
+}
+
+void TGenRegist::WriteText(const QString& key, const QString& section, const QString& ident,
+                           const QString& value) {
+  if (FBatch && key == FBatchKey) {
+    FBatch->setValue(ValuePath(section, ident), value);
+    return;
+  }
+  const TStoreName name = StoreName(key);
+  QSettings settings(name.organization, name.application);
+  settings.setValue(ValuePath(section, ident), value);
+  Sync(settings);
+}
+
 void TGenRegist::WriteStringData(const QString& key, const QString& section, const QString& ident,
                                  const QString& value) {
   WriteText(key, section, ident, value);
@@ -263,7 +283,7 @@ void TGenRegist::ReadTFontData(const QString& key, const QString& section, const
 QString TGenRegist::SetAsideUnparsableStore(const QString& key) {
   const TStoreName name = StoreName(key);
   QSettings settings(name.organization, name.application);
-  if (settings.status() != QSettings::FormatError) return {};
+  if (!SettingsFileUnparsable(settings.fileName())) return {};
   const QString keptAs = MoveAside(settings.fileName());
   if (keptAs.isEmpty()) ThrowStoreError(settings, "set aside");
   return keptAs;

@@ -12,7 +12,9 @@
 #include <QColor>
 #include <QFont>
 #include <QString>
+#include <QSettings>
 #include <cstdint>
+#include <memory>
 #include <stdexcept>
 
 inline const QString kWombatKey = QStringLiteral("Software\\Zeb\\Wombat");
@@ -50,10 +52,22 @@ class ERegistryException : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
-// Stateless: every operation opens the store, reads or writes one value and
-// closes it again. Missing or unreadable values give the default.
+// Every operation opens the store, reads or writes one value and closes it
+// again. Missing or unreadable values give the default. Between BeginWrites
+// and CommitWrites the writes to one store are kept and reach its file
+// together, so that saving many values costs one write of the file.
 class TGenRegist {
  public:
+  TGenRegist();
+  ~TGenRegist();
+  TGenRegist(const TGenRegist&) = delete;
+  TGenRegist& operator=(const TGenRegist&) = delete;
+
+  void BeginWrites(const QString& key);
+  // Writes the kept values; ERegistryException when the file could not be
+  // written whole, which then stays as it was.
+  void CommitWrites();
+
   void WriteStringData(const QString& key, const QString& section, const QString& ident,
                        const QString& value);
   void WriteIntegerData(const QString& key, const QString& section, const QString& ident,
@@ -84,4 +98,11 @@ class TGenRegist {
   // it is kept under, or empty when the file was parsed (or is missing).
   // ERegistryException when it cannot be moved.
   QString SetAsideUnparsableStore(const QString& key);
+
+ private:
+  void WriteText(const QString& key, const QString& section, const QString& ident,
+                 const QString& value);
+
+  QString FBatchKey;
+  std::unique_ptr<QSettings> FBatch;
 };

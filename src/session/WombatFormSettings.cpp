@@ -254,8 +254,10 @@ void TWombatForm::LoadReplaceFonts() {
       QDir(ProgramFolder()).filePath("Replace.txt").toStdString());
 }
 
+// The values reach the file together, in one write.
 void TWombatForm::SaveSettings() {
   TGenRegist reg;
+  reg.BeginWrites(kWombatKey);
   reg.WriteStringData(kWombatKey, "AccessList", "Default", APNameList->currentText());
   reg.WriteIntegerData(kWombatKey, kMainWindow, "Left", x());
   reg.WriteIntegerData(kWombatKey, kMainWindow, "Top", y());
@@ -270,6 +272,7 @@ void TWombatForm::SaveSettings() {
   reg.WriteBoolData(kWombatKey, kSettings, "LogEnabled", FLogMgr->Enabled());
   reg.WriteStringData(kWombatKey, kSettings, "IShortCutDir", FShortcutFolder);
   SaveViewSettings(reg);
+  reg.CommitWrites();
 }
 
 // Only the terminal view's values are kept; the log view takes them at the

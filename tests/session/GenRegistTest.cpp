@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QDir>
+#include <QFile>
 #include <QGuiApplication>
 #include <QPalette>
 #include <QSettings>
@@ -179,6 +180,34 @@ TEST_F(GenRegistTest, AWriteThatTheDiskCutsShortRaisesAndKeepsTheOldValue) {
   }
   EXPECT_EQ(Raw("Wombat", "Settings/Name"), "old");
   EXPECT_EQ(Raw("Wombat", "Settings/Long"), "");
+}
+
+// Saving at exit writes the file once: the values reach it together, or on
+// a full disk none of them does.
+TEST_F(GenRegistTest, BatchedWritesReachTheFileTogetherOrNotAtAll) {
+  Store("Name", "old");
+  const QString fileName = QSettings("Zeb", "Wombat").fileName();
+  auto fileText = [&] {
+    QFile file(fileName);
+    return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+  };
+  reg.BeginWrites(kWombatKey);
+  reg.WriteStringData(kWombatKey, kSection, "Name", "new");
+  reg.WriteStringData(kWombatKey, kSection, "Long", QString(8000, 'x'));
+  EXPECT_TRUE(fileText().contains("Name=old"));
+  {
+    TFileSizeLimit limit(2048);
+    EXPECT_THROW(reg.CommitWrites(), ERegistryException);
+  }
+  EXPECT_TRUE(fileText().contains("Name=old"));
+  EXPECT_FALSE(fileText().contains("Long="));
+
+  reg.BeginWrites(kWombatKey);
+  reg.WriteStringData(kWombatKey, kSection, "Name", "new");
+  reg.WriteIntegerData(kWombatKey, kSection, "Count", 3);
+  reg.CommitWrites();
+  EXPECT_TRUE(fileText().contains("Name=new"));
+  EXPECT_TRUE(fileText().contains("Count=3"));
 }
 
 }  // namespace

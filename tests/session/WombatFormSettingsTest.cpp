@@ -2,6 +2,8 @@
 
 #include <QComboBox>
 #include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QFrame>
 #include <QSettings>
 #include <memory>
@@ -158,6 +160,35 @@ TEST_F(WombatFormSettingsTest, WithoutSettingsBothViewsTakeTheTerminalViewsDesig
   EXPECT_EQ(Stored("MainWondow/Terminal/MailAddressColor"), QString::number(clGreen));
   EXPECT_EQ(Stored("MainWindow/Font/Terminal/Name"), "ＭＳ ゴシック");
   EXPECT_EQ(Stored("MainWondow/Terminal/AccentNumber"), "0");
+}
+
+// A file that cannot be parsed is kept aside, byte for byte, and the program
+// starts with its defaults, says so once, and writes a new file at exit.
+TEST_F(WombatFormSettingsTest, AnUnparsableSettingsFileIsKeptAsideAndTheDefaultsUsed) {
+  const QString fileName = QSettings("Zeb", "Wombat").fileName();
+  const QByteArray bytes = "[MainWindow\nLeft=10\n\x01\xff[";
+  ASSERT_TRUE(QDir().mkpath(QFileInfo(fileName).path()));
+  {
+    QFile file(fileName);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(bytes);
+  }
+  ASSERT_EQ(QSettings("Zeb", "Wombat").status(), QSettings::FormatError);
+
+  Start();
+  ASSERT_EQ(ui.messages.size(), 1);
+  EXPECT_TRUE(ui.messages.front().contains(fileName + ".unreadable"))
+      << ui.messages.front().toStdString();
+  QFile kept(fileName + ".unreadable");
+  ASSERT_TRUE(kept.open(QIODevice::ReadOnly));
+  EXPECT_EQ(kept.readAll(), bytes);
+  EXPECT_EQ(View("TerminalView").VSpace(), 1);
+  Stop();
+
+  EXPECT_EQ(QSettings("Zeb", "Wombat").status(), QSettings::NoError);
+  EXPECT_EQ(Stored("MainWondow/Terminal/VSpace"), "1");
+  Start();
+  EXPECT_EQ(ui.messages.size(), 1);
 }
 
 }  // namespace
