@@ -1,6 +1,6 @@
 // Installing into a temporary prefix: the programs, the desktop entry, the
-// icon and the metainfo land where desktops look for them and pass their
-// validators (when these are installed).
+// icon, the metainfo and the manual pages land where desktops and man look
+// for them, and pass their validators (when these are installed).
 #include <gtest/gtest.h>
 
 #include <QFile>
@@ -47,12 +47,15 @@ class InstallTest : public testing::Test {
   static inline TRun installed;
 };
 
-TEST_F(InstallTest, InstallsProgramsDesktopEntryIconAndMetainfo) {
+TEST_F(InstallTest, InstallsProgramsDesktopEntryIconMetainfoAndManualPages) {
   ASSERT_EQ(installed.ExitCode, 0) << installed.Output.toStdString();
   for (const char* path : {"bin/wombat", "bin/wombat-demohost", "bin/wombat-link",
                            "share/applications/wombat.desktop",
                            "share/icons/hicolor/scalable/apps/wombat.svg",
-                           "share/metainfo/org.zeb.wombat.metainfo.xml"})
+                           "share/metainfo/org.zeb.wombat.metainfo.xml",
+                           "share/man/man1/wombat.1.gz", "share/man/man1/wombat-link.1.gz",
+                           "share/man/man1/wombat-demohost.1.gz",
+                           "share/doc/wombat/copyright", "share/doc/wombat/changelog.gz"})
     EXPECT_TRUE(QFile::exists(Installed(path))) << path;
   const TRun version = RunProgram(Installed("bin/wombat"), {"--version"});
   EXPECT_EQ(version.ExitCode, 0);
@@ -60,6 +63,24 @@ TEST_F(InstallTest, InstallsProgramsDesktopEntryIconAndMetainfo) {
   const TRun help = RunProgram(Installed("bin/wombat-demohost"), {"--help"});
   EXPECT_EQ(help.ExitCode, 0);
   EXPECT_TRUE(help.Output.contains("--port")) << help.Output.toStdString();
+}
+
+// man finds the pages of a prefix whose bin folder is on the PATH, as
+// $HOME/.local/bin is for a user's own installation.
+TEST_F(InstallTest, ManFindsTheInstalledPages) {
+  ASSERT_EQ(installed.ExitCode, 0);
+  if (QStandardPaths::findExecutable("man").isEmpty()) GTEST_SKIP() << "man is not installed";
+  QProcess man;
+  QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+  environment.insert("PATH", Installed("bin") + ":/usr/bin:/bin");
+  environment.remove("MANPATH");
+  man.setProcessEnvironment(environment);
+  for (const char* page : {"wombat", "wombat-link", "wombat-demohost"}) {
+    man.start("man", {"-w", page});
+    ASSERT_TRUE(man.waitForFinished(kProcessWaitMs));
+    EXPECT_EQ(QString::fromLocal8Bit(man.readAllStandardOutput()).trimmed(),
+              Installed(QString("share/man/man1/%1.1.gz").arg(page)));
+  }
 }
 
 TEST_F(InstallTest, DesktopEntryPassesItsValidator) {
