@@ -9,6 +9,10 @@ set(WOMBAT_MAINTAINER "The Wombat project <wombat@example.org>" CACHE STRING
     "The Debian package's maintainer, as \"Name <mail address>\"")
 
 set(WOMBAT_PROGRAMS wombat wombat-demohost wombat-link)
+# The programs' relocations are resolved at start and then made read-only.
+foreach(program IN LISTS WOMBAT_PROGRAMS)
+  target_link_options(${program} PRIVATE LINKER:-z,relro LINKER:-z,now)
+endforeach()
 install(TARGETS ${WOMBAT_PROGRAMS} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(FILES data/wombat.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
 install(FILES data/wombat.svg DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
@@ -17,6 +21,7 @@ install(FILES data/org.zeb.wombat.metainfo.xml DESTINATION ${CMAKE_INSTALL_DATAD
 # Files compressed as Debian keeps them: gzip -9 without a name or a time
 # stamp, so that the same text gives the same bytes.
 set(WOMBAT_COMPRESSED)
+file(MAKE_DIRECTORY ${PROJECT_BINARY_DIR}/man)
 function(wombat_compress source output)
   add_custom_command(OUTPUT ${output}
     COMMAND sh -c "gzip -9n -c \"$0\" > \"$1\"" ${source} ${output}
@@ -55,9 +60,9 @@ set(CPACK_PACKAGE_VENDOR "The Wombat project")
 set(CPACK_PACKAGE_CONTACT "${WOMBAT_MAINTAINER}")
 set(CPACK_DEBIAN_PACKAGE_MAINTAINER "${WOMBAT_MAINTAINER}")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "terminal for Japanese bulletin-board and chat hosts")
-# Lines of at most 80 characters; an empty line starts a paragraph.
-set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "terminal for Japanese bulletin-board and chat hosts
-Wombat connects to bulletin-board and real-time chat hosts over telnet,
+# Below the summary: lines of at most 80 characters; an empty line starts a
+# paragraph.
+set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "Wombat connects to bulletin-board and real-time chat hosts over telnet,
 a modem on a serial port or a telephony modem, and answers the host's
 prompts with a login script. Its terminal view shows the host's Shift-JIS
 text, colours conference lines, page messages and participant lists, marks

@@ -8,25 +8,12 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 
+#include "support/ProgramRun.h"
+
 namespace {
 
 constexpr int kProcessWaitMs = 120000;
 
-struct TRun {
-  int ExitCode = -1;
-  QString Output;
-};
-
-TRun RunProgram(const QString& program, const QStringList& arguments) {
-  QProcess process;
-  process.setProcessChannelMode(QProcess::MergedChannels);
-  process.start(program, arguments);
-  TRun run;
-  if (!process.waitForFinished(kProcessWaitMs)) return run;
-  run.ExitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-  run.Output = QString::fromUtf8(process.readAll());
-  return run;
-}
 
 class InstallTest : public testing::Test {
  protected:
@@ -39,16 +26,16 @@ class InstallTest : public testing::Test {
   static void Validate(const char* validator, QStringList arguments) {
     const QString program = QStandardPaths::findExecutable(validator);
     if (program.isEmpty()) GTEST_SKIP() << validator << " is not installed";
-    const TRun run = RunProgram(program, arguments);
-    EXPECT_EQ(run.ExitCode, 0) << run.Output.toStdString();
+    const TProgramRun run = RunProgram(program, arguments);
+    EXPECT_EQ(run.ExitCode, 0) << (run.Output + run.Error).toStdString();
   }
 
   static inline QTemporaryDir* prefix = nullptr;
-  static inline TRun installed;
+  static inline TProgramRun installed;
 };
 
 TEST_F(InstallTest, InstallsProgramsDesktopEntryIconMetainfoAndManualPages) {
-  ASSERT_EQ(installed.ExitCode, 0) << installed.Output.toStdString();
+  ASSERT_EQ(installed.ExitCode, 0) << (installed.Output + installed.Error).toStdString();
   for (const char* path : {"bin/wombat", "bin/wombat-demohost", "bin/wombat-link",
                            "share/applications/wombat.desktop",
                            "share/icons/hicolor/scalable/apps/wombat.svg",
@@ -57,12 +44,12 @@ TEST_F(InstallTest, InstallsProgramsDesktopEntryIconMetainfoAndManualPages) {
                            "share/man/man1/wombat-demohost.1.gz",
                            "share/doc/wombat/copyright", "share/doc/wombat/changelog.gz"})
     EXPECT_TRUE(QFile::exists(Installed(path))) << path;
-  const TRun version = RunProgram(Installed("bin/wombat"), {"--version"});
+  const TProgramRun version = RunProgram(Installed("bin/wombat"), {"--version"});
   EXPECT_EQ(version.ExitCode, 0);
-  EXPECT_TRUE(version.Output.startsWith("Wombat ")) << version.Output.toStdString();
-  const TRun help = RunProgram(Installed("bin/wombat-demohost"), {"--help"});
+  EXPECT_TRUE(version.Output.startsWith("Wombat ")) << (version.Output + version.Error).toStdString();
+  const TProgramRun help = RunProgram(Installed("bin/wombat-demohost"), {"--help"});
   EXPECT_EQ(help.ExitCode, 0);
-  EXPECT_TRUE(help.Output.contains("--port")) << help.Output.toStdString();
+  EXPECT_TRUE(help.Output.contains("--port")) << (help.Output + help.Error).toStdString();
 }
 
 // man finds the pages of a prefix whose bin folder is on the PATH, as

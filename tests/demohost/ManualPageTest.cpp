@@ -4,35 +4,20 @@
 #include <gtest/gtest.h>
 
 #include <QFile>
-#include <QProcess>
 #include <QRegularExpression>
 #include <QSet>
+
+#include "support/ProgramRun.h"
 
 namespace {
 
 constexpr int kWaitMs = 20000;
 const char* const kPrograms[] = {"wombat", "wombat-link", "wombat-demohost"};
 
-struct TRun {
-  int ExitCode = -1;
-  QString Output;
-  QString Error;
-};
-
-// Without a display: the options are read before one would be opened.
-TRun Run(const QString& program, const QStringList& arguments) {
-  QProcess process;
-  QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-  for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
-    environment.remove(name);
-  process.setProcessEnvironment(environment);
-  process.start(QString(WOMBAT_BINARY_DIR "/src/") + program, arguments);
-  TRun run;
-  if (!process.waitForFinished(kWaitMs)) return run;
-  run.ExitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-  run.Output = QString::fromLocal8Bit(process.readAllStandardOutput());
-  run.Error = QString::fromLocal8Bit(process.readAllStandardError());
-  return run;
+// The options are read before a display would be opened.
+TProgramRun RunWithoutDisplay(const char* program, const QStringList& arguments) {
+  return RunProgram(QString(WOMBAT_BINARY_DIR "/src/") + program, arguments, kWaitMs,
+                    EnvironmentWithoutDisplay());
 }
 
 // "-h", "--help", "-platform", "--port-file" ...: words that begin with one or
@@ -57,7 +42,7 @@ QString ManualPageText(const char* program) {
 
 TEST(ManualPageTest, EveryOptionOfTheHelpIsInTheManualPage) {
   for (const char* program : kPrograms) {
-    const TRun help = Run(program, {"--help"});
+    const TProgramRun help = RunWithoutDisplay(program, {"--help"});
     ASSERT_EQ(help.ExitCode, 0) << program << help.Error.toStdString();
     const QSet<QString> helpOptions = Options(help.Output);
     EXPECT_TRUE(helpOptions.contains("--help")) << program;
@@ -72,15 +57,15 @@ TEST(ManualPageTest, AWrongOptionIsRefusedWithTheUsageAndTwo) {
   for (const char* program : kPrograms) {
     for (const QStringList& arguments :
          {QStringList{"--bogus"}, QStringList{"-x"}}) {
-      const TRun run = Run(program, arguments);
+      const TProgramRun run = RunWithoutDisplay(program, arguments);
       EXPECT_EQ(run.ExitCode, 2) << program << " " << arguments.join(' ').toStdString();
       EXPECT_TRUE(run.Error.contains(program)) << program << ": " << run.Error.toStdString();
       EXPECT_TRUE(run.Output.isEmpty()) << program;
     }
   }
   // A value that is missing is a wrong command line as well.
-  EXPECT_EQ(Run("wombat-demohost", {"--port"}).ExitCode, 2);
-  EXPECT_EQ(Run("wombat-link", {"--server"}).ExitCode, 2);
+  EXPECT_EQ(RunWithoutDisplay("wombat-demohost", {"--port"}).ExitCode, 2);
+  EXPECT_EQ(RunWithoutDisplay("wombat-link", {"--server"}).ExitCode, 2);
 }
 
 }  // namespace
