@@ -10,6 +10,7 @@
 
 #include "session/CommandLine.h"
 #include "support/EventWait.h"
+#include "support/ProgramRun.h"
 
 namespace {
 
@@ -60,9 +61,7 @@ class ProgramCommandLineTest : public testing::Test {
   static constexpr int kWaitMs = 20000;
 
   ProgramCommandLineTest() {
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
-      environment.remove(name);
+    QProcessEnvironment environment = EnvironmentWithoutDisplay();
     environment.insert("WOMBAT_HOME", DataFolder());
     environment.insert("XDG_CONFIG_HOME", dir.filePath("config"));
     process.setProcessEnvironment(environment);
