@@ -75,6 +75,7 @@ TWombatForm::TWombatForm(const QStringList& arguments, QWidget* parent)
   CreateModemParts();
   WireCommands();
   DisableUnwiredCommands();
+  WatchSessionEnd();
 
   AccessPoint1->ShowMessage = [](const std::string& text) {
     PlatformUi().ShowMessage(QString::fromStdString(text));
@@ -104,6 +105,7 @@ TWombatForm::TWombatForm(const QStringList& arguments, QWidget* parent)
   UpdateSiblingCommand();
   ConnectToStartupAddress();
   CreateSiblingLink();
+  ServeEarlySessionEnd();
 }
 
 TWombatForm::~TWombatForm() {
