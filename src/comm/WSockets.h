@@ -2,16 +2,20 @@
 // events on the thread that owns the component (the main thread).
 #pragma once
 
+#include <QHostAddress>
+#include <QList>
 #include <QObject>
 #include <QPointer>
 #include <QString>
 #include <cstdint>
 #include <functional>
-#include <optional>
+#include <memory>
 #include <string>
 #include <vector>
 
 class QTcpSocket;
+class THostLookup;
+struct THostAnswer;
 
 enum class TSocketStatus : std::uint8_t {
   NotStarted,  // the socket layer failed to start; Qt's needs no start-up, so never held
@@ -23,7 +27,8 @@ enum class TSocketStatus : std::uint8_t {
 // The socket handle carried by the notifications.
 using TSocket = qintptr;
 
-// What a host and port text resolve to: a host Qt connects to and a port number.
+// What a host and port text stand for: an address literal (brackets removed) or a host
+// name still to be looked up, and a port number.
 struct TSocketAddress {
   QString Host;
   quint16 Port = 0;
@@ -69,12 +74,12 @@ class TCustomWSocket : public QObject {
   // Runs Handler as the slot of a socket signal: sockets shut down meanwhile are not freed
   // until every such slot has returned.
   void InSocketSignal(const std::function<void()>& Handler);
-  // Resolves Host (an IPv4 or IPv6 address, or a host name) and Port (a service name or a
-  // decimal number). A failed name lookup is reported through SocketError and gives nothing.
-  // Throws std::invalid_argument for a Port that is neither a service nor a number, and
+  // Reads Host (an IPv4 or IPv6 address, "[...]" accepted, or a host name, which is looked
+  // up later without waiting) and Port (a service name or a decimal number). Throws
+  // std::invalid_argument for a Port that is neither a service nor a number, and
   // std::out_of_range for a number outside 0 to 65535.
-  std::optional<TSocketAddress> LookupAddress(const std::string& Host, const std::string& Port,
-                                              const char* ProtocolName);
+  TSocketAddress LookupAddress(const std::string& Host, const std::string& Port,
+                               const char* ProtocolName);
 
  private:
   void PostRelease();
@@ -96,10 +101,13 @@ class TTCPClient : public TCustomWSocket {
   ~TTCPClient() override;
 
   // Starts a connection to Host and Port when idle; afterwards Status is Connecting while the
-  // attempt is under way, and any other state means it failed at once (see LastError).
+  // attempt is under way, and any other state means it failed at once (see LastError). A
+  // host name is looked up through THostResolver::Default() without waiting; a name that
+  // cannot be found is reported later through OnError (11001 and the like), as a refused
+  // connection is, and Status stays Connecting. The addresses are tried in turn.
   void Open();
-  // Ends the connection when connected or connecting; Status becomes Idle and no event of
-  // the connection follows.
+  // Ends the connection when connected or connecting, also while the host name is being
+  // looked up; Status becomes Idle and no event of the connection follows.
   void Close();
   void SendText(const std::string& Text);
   // The bytes now available, at most 1,024; called from OnData. OnData is raised again, one
@@ -127,6 +135,8 @@ class TTCPClient : public TCustomWSocket {
   virtual void StartingConnection() {}
 
  private:
+  void Resolved(const THostAnswer& Answer);
+  void ConnectToNextAddress();
   void WatchSocket(QTcpSocket* Socket);
   void SocketConnected(QTcpSocket* Socket);
   void SocketReadyRead(QTcpSocket* Socket);
@@ -138,6 +148,9 @@ class TTCPClient : public TCustomWSocket {
   void RaiseData();
   void RaiseClose();
 
+  std::unique_ptr<THostLookup> FLookup;  // the host name's lookup, while it runs
+  QList<QHostAddress> FAddresses;         // addresses still to try
+  quint16 FPortNumber = 0;
   QPointer<QTcpSocket> FSocket;
   TSocket FSocketHandle = -1;  // the connected socket's handle, kept for OnClose
   bool FPeerClosed = false;    // the peer has closed; OnClose follows the unread bytes
