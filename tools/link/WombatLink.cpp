@@ -8,7 +8,8 @@
 //   wombat-link version
 //
 // The running Wombat is found through its settings (Directory/LinkServer), or
-// named with --server. Exit status 0 on success, 1 when no Wombat runs or a
+// named with --server. Only a socket of this user's, served by a process of this
+// user's, is talked to. Exit status 0 on success, 1 when no Wombat runs or a
 // request fails, 2 for a wrong command line.
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -24,6 +25,7 @@
 #include <utility>
 #include <unistd.h>
 
+#include "comm/LinkSocket.h"
 #include "comm/SiblingLink.h"
 #include "text/Codec.h"
 #include "text/QtCodec.h"
@@ -66,6 +68,11 @@ std::optional<std::string> HostText(QString text, bool line) {
   if (ToQString(bytes) != text) return std::nullopt;
   if (line) bytes += '\r';
   return bytes;
+}
+
+QString RefusedOwner(const QString& server, uid_t owner) {
+  return "refusing " + server + ": it belongs to " + UserDescription(owner) +
+         ", not to this user";
 }
 
 QString ServerName(const QCommandLineParser& parser) {
@@ -197,10 +204,16 @@ int main(int argc, char** argv) {
 
   const QString server = ServerName(parser);
   if (server.isEmpty()) return Fail("no Wombat is running");
+  if (const std::optional<uid_t> owner = ForeignOwner(server))
+    return Fail(RefusedOwner(server, *owner));
   auto socket = std::make_unique<QLocalSocket>();
   socket->connectToServer(server);
   if (!socket->waitForConnected(kConnectTimeoutMs))
     return Fail("no Wombat is running (" + server + ": " + socket->errorString() + ")");
+  // The name may have been taken over between the look and the connection.
+  const std::optional<uid_t> peer = PeerUserId(socket->socketDescriptor());
+  if (!peer) return Fail("refusing " + server + ": cannot tell whose program serves it");
+  if (*peer != geteuid()) return Fail(RefusedOwner(server, *peer));
 
   TLinkSession session(socket.release(), parser.isSet("json"));
   if (command->message == kSiblingLinkUp)
