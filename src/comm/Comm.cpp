@@ -4,20 +4,15 @@
 #include <sys/epoll.h>
 #include <sys/eventfd.h>
 #include <sys/ioctl.h>
-#include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
 
-#include <QFile>
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
-#include <chrono>
 #include <condition_variable>
 #include <limits>
 #include <mutex>
-#include <set>
-#include <system_error>
 #include <thread>
 #include <utility>
 
@@ -37,8 +32,6 @@ constexpr unsigned EV_RING = 0x100;
 // Output that the device takes nothing of for this long is given up.
 constexpr int kWriteTimeoutMs = 1000;
 constexpr int kBreakMs = 500;
-// Close lets queued output (a last command) go out for at most this long.
-constexpr auto kDrainTime = std::chrono::milliseconds(1000);
 // How often a waiting Open looks whether the close it waits for is done.
 constexpr int kOpenRetryMs = 20;
 // How often the watcher looks at the modem status lines and a draining output
@@ -77,92 +70,6 @@ int ReadModemLines(int fd) {
 
 uint16_t QueueCount(int count) {
   return static_cast<uint16_t>(std::clamp(count, 0, 65535));
-}
-
-int OutputQueued(int fd) {
-  int count = 0;
-  return ioctl(fd, TIOCOUTQ, &count) == 0 ? count : 0;
-}
-
-// The devices whose close is still letting output go, shared by every port of
-// the process. Never destroyed: a close may still run while the program ends.
-class TClosingDevices {
- public:
-  static TClosingDevices& Instance() {
-    static auto* devices = new TClosingDevices;
-    return *devices;
-  }
-  void Add(dev_t device) {
-    std::lock_guard lock(FMutex);
-    FDevices.insert(device);
-  }
-  void Remove(dev_t device) {
-    std::lock_guard lock(FMutex);
-    if (const auto found = FDevices.find(device); found != FDevices.end()) FDevices.erase(found);
-  }
-  bool Contains(const QString& path) {
-    struct stat status {};
-    if (::stat(QFile::encodeName(path).constData(), &status) != 0) return false;
-    std::lock_guard lock(FMutex);
-    return FDevices.count(status.st_rdev) > 0;
-  }
-
- private:
-  std::mutex FMutex;
-  std::multiset<dev_t> FDevices;
-};
-
-// Drops DTR, discards the input and closes: the device is free again.
-void ReleaseDevice(int fd) {
-  SetModemLine(fd, TIOCM_DTR, false);
-  tcflush(fd, TCIFLUSH);
-  ioctl(fd, TIOCNXCL);
-  ::close(fd);
-}
-
-// On a thread of its own: lets `rest` and the device's queue go out for at
-// most kDrainTime, discards what is left, and releases the device. Output not
-// stuck is not discarded early: on a pseudo-terminal that would drop what the
-// far end has not read yet.
-void DrainAndRelease(int fd, std::string rest) {
-  const auto deadline = std::chrono::steady_clock::now() + kDrainTime;
-  while (std::chrono::steady_clock::now() < deadline) {
-    while (!rest.empty()) {
-      const ssize_t written = ::write(fd, rest.data(), rest.size());
-      if (written <= 0) break;
-      rest.erase(0, static_cast<size_t>(written));
-    }
-    if (rest.empty() && OutputQueued(fd) == 0) break;
-    pollfd room{fd, POLLOUT, 0};
-    if (poll(&room, 1, 10) < 0 && errno != EINTR) break;
-    if (room.revents & (POLLHUP | POLLERR | POLLNVAL)) break;
-    if (rest.empty()) std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  }
-  if (!rest.empty() || OutputQueued(fd) > 0) tcflush(fd, TCOFLUSH);
-  ReleaseDevice(fd);
-}
-
-// Closes at once when nothing waits to go out; otherwise in the background,
-// the device marked as closing until it is free.
-void CloseDevice(int fd, std::string rest, bool lineLost) {
-  if (lineLost || (rest.empty() && OutputQueued(fd) == 0)) {
-    if (lineLost) tcflush(fd, TCOFLUSH);
-    ReleaseDevice(fd);
-    return;
-  }
-  struct stat status {};
-  const bool known = fstat(fd, &status) == 0;
-  if (known) TClosingDevices::Instance().Add(status.st_rdev);
-  try {
-    std::thread([fd, rest = std::move(rest), device = status.st_rdev, known]() mutable {
-      DrainAndRelease(fd, std::move(rest));
-      if (known) TClosingDevices::Instance().Remove(device);
-    }).detach();
-  } catch (const std::system_error&) {
-    tcflush(fd, TCOFLUSH);
-    ReleaseDevice(fd);
-    if (known) TClosingDevices::Instance().Remove(status.st_rdev);
-  }
 }
 
 }  // namespace
@@ -479,14 +386,15 @@ int TComm::InQueueCount() const {
 }
 
 int TComm::OutQueueCount() const {
-  return FHandle >= 0 ? OutputQueued(FHandle) : 0;
+  int count = 0;
+  return FHandle >= 0 && ioctl(FHandle, TIOCOUTQ, &count) == 0 ? count : 0;
 }
 
 void TComm::Open() {
   if (IsOpen()) return;
   const QString path = SerialDevicePath(FPortName);
   FLineLost = false;
-  if (TClosingDevices::Instance().Contains(path)) {
+  if (SerialDeviceClosing(path)) {
     FOpenWaiting = true;
     FWaitingPath = path;
     FOpenTimer.start(kOpenRetryMs);
@@ -517,7 +425,7 @@ void TComm::OpenDevice(const QString& path) {
 // The waited-for close is done: the device is opened now, and what was
 // written meanwhile goes out. A device that fails now is a lost line.
 void TComm::OpenWhenClosed() {
-  if (!FOpenWaiting || TClosingDevices::Instance().Contains(FWaitingPath)) return;
+  if (!FOpenWaiting || SerialDeviceClosing(FWaitingPath)) return;
   FOpenTimer.stop();
   try {
     OpenDevice(FWaitingPath);
@@ -539,7 +447,7 @@ void TComm::Close() {
   FRoomNotifier.reset();
   std::string rest = std::exchange(FOutput, {});
   if (FHandle < 0) return;
-  CloseDevice(std::exchange(FHandle, -1), std::move(rest), FLineLost);
+  CloseSerialDevice(std::exchange(FHandle, -1), std::move(rest), FLineLost);
 }
 
 void TComm::Write(const char* buffer, int count) {
