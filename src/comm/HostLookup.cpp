@@ -42,8 +42,7 @@ THostAnswer ResolveNow(const std::string& name) {
   THostAnswer answer;
   for (const addrinfo* entry = list; entry != nullptr; entry = entry->ai_next) {
     const QHostAddress address(entry->ai_addr);
-    if (!address.isNull() && !answer.Addresses.contains(address))
-      answer.Addresses.append(address);
+    if (!address.isNull() && !answer.Addresses.contains(address)) answer.Addresses.append(address);
   }
   freeaddrinfo(list);
   if (answer.Addresses.isEmpty()) answer.Error = kWsaNoData;

@@ -65,9 +65,10 @@ TLinkFolder PrivateLinkFolder() {
     folder.OneOff = !folder.Path.isEmpty();
   }
   if (!refused.isEmpty()) {
-    folder.Notice = QStringLiteral("%1 は本人専用のフォルダではないため、リンクのソケットを %2 に置きます")
-                        .arg(refused.join(QStringLiteral("、")),
-                             folder.Path.isEmpty() ? QStringLiteral("(なし)") : folder.Path);
+    folder.Notice =
+        QStringLiteral("%1 は本人専用のフォルダではないため、リンクのソケットを %2 に置きます")
+            .arg(refused.join(QStringLiteral("、")),
+                 folder.Path.isEmpty() ? QStringLiteral("(なし)") : folder.Path);
   }
   return folder;
 }
@@ -75,8 +76,7 @@ TLinkFolder PrivateLinkFolder() {
 std::optional<uid_t> PeerUserId(qintptr descriptor) {
   ucred credentials{};
   socklen_t size = sizeof credentials;
-  if (::getsockopt(static_cast<int>(descriptor), SOL_SOCKET, SO_PEERCRED, &credentials, &size) !=
-      0)
+  if (::getsockopt(static_cast<int>(descriptor), SOL_SOCKET, SO_PEERCRED, &credentials, &size) != 0)
     return std::nullopt;
   return credentials.uid;
 }

@@ -143,7 +143,6 @@ void CloseSerialDevice(int fd, std::string rest, bool discard) {
   }
 }
 
-
 bool SerialDeviceClosing(const QString& path) {
   return TClosingDevices::Instance().Contains(path);
 }

@@ -188,8 +188,7 @@ void TSiblingLink::Closed() {
   if (OnClose) OnClose(*this);
 }
 
-TSiblingServer::TSiblingServer(QObject* parent)
-    : QObject(parent), FServer(new QLocalServer(this)) {
+TSiblingServer::TSiblingServer(QObject* parent) : QObject(parent), FServer(new QLocalServer(this)) {
   connect(FServer, &QLocalServer::newConnection, this, &TSiblingServer::Accept);
   FAnswerTimer.setSingleShot(true);
   FAnswerTimer.setTimerType(Qt::PreciseTimer);
@@ -267,9 +266,8 @@ void TSiblingServer::NotifyEnd() {
 // Connections beyond the limit wait, unread, until others end; the server
 // itself holds only a bounded number of them, the system the rest.
 void TSiblingServer::Accept() {
-  std::erase_if(FLinks, [](const QPointer<TSiblingLink>& link) {
-    return link.isNull() || !link->IsOpen();
-  });
+  std::erase_if(
+      FLinks, [](const QPointer<TSiblingLink>& link) { return link.isNull() || !link->IsOpen(); });
   while (FLinks.size() < kMaxConnections) {
     QLocalSocket* socket = FServer->nextPendingConnection();
     if (socket == nullptr) return;

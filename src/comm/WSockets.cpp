@@ -1,7 +1,5 @@
 #include "comm/WSockets.h"
 
-#include "comm/HostLookup.h"
-
 #include <netdb.h>
 #include <sys/socket.h>
 
@@ -16,6 +14,7 @@
 #include <stdexcept>
 #include <utility>
 
+#include "comm/HostLookup.h"
 #include "text/Codec.h"
 #include "text/QtCodec.h"
 
@@ -278,8 +277,8 @@ void TTCPClient::Open() {
     ConnectToNextAddress();
     return;
   }
-  FLookup = THostResolver::Default()->Lookup(address.Host, this,
-                                             [this](const THostAnswer& answer) { Resolved(answer); });
+  FLookup = THostResolver::Default()->Lookup(
+      address.Host, this, [this](const THostAnswer& answer) { Resolved(answer); });
 }
 
 // A name that cannot be found fails the attempt as a refused connection does.

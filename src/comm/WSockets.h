@@ -149,7 +149,7 @@ class TTCPClient : public TCustomWSocket {
   void RaiseClose();
 
   std::unique_ptr<THostLookup> FLookup;  // the host name's lookup, while it runs
-  QList<QHostAddress> FAddresses;         // addresses still to try
+  QList<QHostAddress> FAddresses;        // addresses still to try
   quint16 FPortNumber = 0;
   QPointer<QTcpSocket> FSocket;
   TSocket FSocketHandle = -1;  // the connected socket's handle, kept for OnClose

@@ -192,7 +192,8 @@ TEST(Comm, AStalledLineNeverHoldsTheWriterAndIsGivenUpAfterASecond) {
   EXPECT_LT(clock.elapsed(), 900);
   EXPECT_TRUE(messages.empty());
   ASSERT_TRUE(QTest::qWaitFor([&] { return !messages.empty(); }, 5000));
-  EXPECT_EQ(messages, std::vector<QString>{QStringLiteral("入出力エラー ErrorCode = %1").arg(ETIMEDOUT)});
+  EXPECT_EQ(messages,
+            std::vector<QString>{QStringLiteral("入出力エラー ErrorCode = %1").arg(ETIMEDOUT)});
 
   while (!line.ReadAvailable(100).empty()) {
   }

@@ -175,7 +175,7 @@ TEST(TCPClientSwallowedLookup, NothingWaitsForANameServerThatNeverAnswers) {
     GTEST_SKIP() << "no loopback UDP port 53 free";
   TTempFolder folder;
   WriteFileBytes(folder / "resolv.conf", "nameserver " + address.toString().toStdString() +
-                                              "\noptions timeout:30 attempts:5\n");
+                                             "\noptions timeout:30 attempts:5\n");
 
   QProcess inside;
   QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();

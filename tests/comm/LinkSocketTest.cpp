@@ -1,14 +1,14 @@
 // Where the link socket lives and who may use it, against the real socket, the
 // real wombat-link and, where the test runs as root, a second user.
-#include <gtest/gtest.h>
 #include <grp.h>
+#include <gtest/gtest.h>
+#include <poll.h>
+#include <pwd.h>
+#include <signal.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
 #include <sys/wait.h>
-#include <poll.h>
-#include <pwd.h>
-#include <signal.h>
 #include <unistd.h>
 
 #include <QFile>
@@ -161,8 +161,8 @@ TEST(LinkSocketFolder, OnlyAFolderNobodyElseCanEnter) {
       }
       EXPECT_EQ(listening.notices.size(), item.Notice ? 1u : 0u);
       const QFileInfo socket(listening.server.ServerName());
-      EXPECT_EQ(socket.permissions() & ~(QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser |
-                                         QFile::WriteUser),
+      EXPECT_EQ(socket.permissions() &
+                    ~(QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser | QFile::WriteUser),
                 0);
     }
     if (item.Expected.empty()) {
@@ -215,7 +215,11 @@ TEST(LinkSocketDeadlines, SixteenHalfFramesThenVersionSucceeds) {
     auto socket = std::make_unique<QLocalSocket>();
     socket->connectToServer(listening.server.ServerName());
     ASSERT_TRUE(socket->waitForConnected(kWaitMs));
-    socket->write(QByteArray::fromHex("00040000" "00000000" "00000100" "4142"));
+    socket->write(
+        QByteArray::fromHex("00040000"
+                            "00000000"
+                            "00000100"
+                            "4142"));
     socket->flush();
     half.push_back(std::move(socket));
   }
@@ -240,8 +244,8 @@ struct TOtherUser {
 std::optional<TOtherUser> OtherUser() {
   if (geteuid() != 0) return std::nullopt;
   if (getpwnam(kOtherUser) == nullptr) {
-    QProcess::execute("useradd", {"--system", "--no-create-home", "--shell", "/usr/sbin/nologin",
-                                  kOtherUser});
+    QProcess::execute("useradd",
+                      {"--system", "--no-create-home", "--shell", "/usr/sbin/nologin", kOtherUser});
   }
   const passwd* entry = getpwnam(kOtherUser);
   if (entry == nullptr) return std::nullopt;

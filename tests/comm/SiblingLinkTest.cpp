@@ -263,7 +263,11 @@ TEST_F(SiblingServerTest, HalfFramesAndIdleConnectionsAreClosedTheSiblingIsNot) 
   server.FrameTimeoutMs = 300;
   server.IdleTimeoutMs = 600;
   TPeer half(server.ServerName());
-  half.Write(Hex("05040000" "00000000" "10000000" "0102"));
+  half.Write(
+      Hex("05040000"
+          "00000000"
+          "10000000"
+          "0102"));
   TPeer idle(server.ServerName());
   TPeer asking(server.ServerName());
   std::unique_ptr<TPeer> sibling = LinkedPeer();

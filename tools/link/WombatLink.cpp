@@ -11,6 +11,8 @@
 // named with --server. Only a socket of this user's, served by a process of this
 // user's, is talked to. Exit status 0 on success, 1 when no Wombat runs or a
 // request fails, 2 for a wrong command line.
+#include <unistd.h>
+
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QDateTime>
@@ -23,7 +25,6 @@
 #include <memory>
 #include <optional>
 #include <utility>
-#include <unistd.h>
 
 #include "comm/LinkSocket.h"
 #include "comm/SiblingLink.h"
@@ -71,8 +72,7 @@ std::optional<std::string> HostText(QString text, bool line) {
 }
 
 QString RefusedOwner(const QString& server, uid_t owner) {
-  return "refusing " + server + ": it belongs to " + UserDescription(owner) +
-         ", not to this user";
+  return "refusing " + server + ": it belongs to " + UserDescription(owner) + ", not to this user";
 }
 
 QString ServerName(const QCommandLineParser& parser) {
