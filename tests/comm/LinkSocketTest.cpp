@@ -15,6 +15,7 @@
 #include <QFileInfo>
 #include <QLocalSocket>
 #include <QProcess>
+#include <algorithm>
 #include <filesystem>
 #include <functional>
 #include <memory>
@@ -227,7 +228,11 @@ TEST(LinkSocketDeadlines, SixteenHalfFramesThenVersionSucceeds) {
   const TRun run = RunLink({"version", "--server", listening.server.ServerName()});
   EXPECT_EQ(run.ExitCode, 0) << run.Errors.toStdString();
   EXPECT_EQ(run.Output.trimmed(), QString::number(kSiblingVersionAnswer));
-  for (const auto& socket : half) EXPECT_EQ(socket->state(), QLocalSocket::UnconnectedState);
+  EXPECT_TRUE(WaitUntil([&] {
+    return std::all_of(half.begin(), half.end(), [](const auto& socket) {
+      return socket->state() == QLocalSocket::UnconnectedState;
+    });
+  }));
   EXPECT_EQ(listening.requests.size(), 1u);
 }
 
