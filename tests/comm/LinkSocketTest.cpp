@@ -364,6 +364,16 @@ class TForeignListener {
         }
       }
     }
+    // Connections still waiting in the backlog count too.
+    pollfd waiting{listener, POLLIN, 0};
+    while (poll(&waiting, 1, 0) == 1) {
+      const int client = accept(listener, nullptr, nullptr);
+      if (client < 0) break;
+      ++counts[0];
+      char buffer[256];
+      const ssize_t got = read(client, buffer, sizeof buffer);
+      if (got > 0) counts[1] += static_cast<int>(got);
+    }
     (void)!write(FReport[1], counts, sizeof counts);
     _exit(0);
   }

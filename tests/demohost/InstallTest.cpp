@@ -49,10 +49,10 @@ class InstallTest : public testing::Test {
 
 TEST_F(InstallTest, InstallsProgramsDesktopEntryIconAndMetainfo) {
   ASSERT_EQ(installed.ExitCode, 0) << installed.Output.toStdString();
-  for (const char* path : {"bin/wombat", "bin/wombat-demohost", "bin/wombat-link",
-                           "share/applications/wombat.desktop",
-                           "share/icons/hicolor/scalable/apps/wombat.svg",
-                           "share/metainfo/org.zeb.wombat.metainfo.xml"})
+  for (const char* path :
+       {"bin/wombat", "bin/wombat-demohost", "bin/wombat-link", "share/applications/wombat.desktop",
+        "share/icons/hicolor/scalable/apps/wombat.svg",
+        "share/metainfo/org.zeb.wombat.metainfo.xml"})
     EXPECT_TRUE(QFile::exists(Installed(path))) << path;
   const TRun version = RunProgram(Installed("bin/wombat"), {"--version"});
   EXPECT_EQ(version.ExitCode, 0);
