@@ -6,6 +6,7 @@
 #include "comm/TelnetClient.h"
 #include "support/EventWait.h"
 #include "support/LoopbackPeer.h"
+#include "support/RawHost.h"
 
 namespace {
 
@@ -197,4 +198,53 @@ TEST_F(TelnetClient, NegotiationWithAHostThatAcknowledgesEverythingEnds) {
   }
   EXPECT_EQ(Peer.Received(), "\xFF\xFD\x01\xFF\xFD\x03\xFF\xFB\x18\xFF\xFC\x1F\xFF\xFE\x25");
   EXPECT_EQ(Client.Status(), TSocketStatus::Connected);
+}
+
+// A host that asks for the terminal type again and again but never reads: the answers and
+// the user's text together stay within the bound, the user's text past it is refused, the
+// client stops reading so that TCP holds the host back, and all goes on once the host reads.
+TEST(TelnetClientOutput, AHostThatNeverReadsIsHeldBackAtTheBound) {
+  TRawHost host;
+  TTelnetClient client;
+  std::string text;
+  client.OnData = [&](TTCPClient* sender, TSocket) { text += sender->ReceiveText(); };
+  client.Host = "127.0.0.1";
+  client.Port = std::to_string(host.Port());
+  client.Open();
+  ASSERT_TRUE(WaitUntil([&] { return client.Status() == TSocketStatus::Connected; }));
+  ASSERT_TRUE(host.Accept());
+
+  std::string requests = "\xFF\xFD\x18";
+  for (int i = 0; i < 1000; ++i) requests += "\xFF\xFA\x18\x01\xFF\xF0";
+  size_t written = 0;
+  const std::string userText(64 * 1024, 'u');
+  bool refused = false;
+  for (int round = 0; round < 2000 && !refused; ++round) {
+    written += host.Write(requests.substr(written % requests.size()));
+    RunEventsFor(1);
+    if (!client.SendText(userText)) refused = true;
+    ASSERT_LE(client.Unsent(), TTCPClient::kMaxUnsent);
+  }
+  ASSERT_TRUE(refused);
+  // Held back: what the host writes now stays in the network.
+  for (int round = 0; round < 200; ++round) {
+    written += host.Write(requests.substr(written % requests.size()));
+    RunEventsFor(1);
+    ASSERT_LE(client.Unsent(), TTCPClient::kMaxUnsent);
+  }
+  const size_t heldBack = written;
+  for (int round = 0; round < 50; ++round) {
+    written += host.Write(requests);
+    RunEventsFor(2);
+  }
+  EXPECT_LT(written - heldBack, requests.size()) << "the client keeps reading";
+
+  // Once the host reads, the client reads again and its text goes out.
+  host.Write("\r\nend\r\n");
+  EXPECT_TRUE(WaitUntil([&] {
+    host.Drain();
+    host.Write("\r\nend\r\n");
+    return text.find("end") != std::string::npos;
+  }, 20000));
+  EXPECT_TRUE(client.SendText(userText));
 }
