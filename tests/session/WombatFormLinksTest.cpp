@@ -162,7 +162,8 @@ TEST_F(WombatFormLinksTest, PopupMenuOffersTheLinkAtTheCaret) {
 // shortcut is the same text, and no shortcut name or file holds a control byte.
 TEST_F(WombatFormLinksTest, AControlByteEndsALinkForEveryUseOfIt) {
   std::vector<unsigned char> controls;
-  for (int c = 0; c < 0x20; ++c)
+  // CR ends the line, LF is dropped, and the view drops 0x1F, its fold mark.
+  for (int c = 0; c < 0x1F; ++c)
     if (c != '\r' && c != '\n') controls.push_back(static_cast<unsigned char>(c));
   controls.push_back(0x7F);
   const QDir folder(form->ShortcutFolder());
