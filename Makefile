@@ -8,20 +8,30 @@ PACKAGES  := cmake g++ make pkg-config libgtest-dev libgmock-dev libbenchmark-de
              qt6-base-dev qt6-multimedia-dev libgl-dev fonts-ipafont-gothic \
              inetutils-telnetd socat ccache \
              desktop-file-utils appstream dpkg-dev
+# Only for making and checking the Debian package.
+PACKAGING_PACKAGES := lintian
 SUDO      := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
-.PHONY: all deps configure build run test bench clean install package
+.PHONY: all deps package-deps configure build run test bench clean install package
 
 all: build
 
-deps:
-	@missing=$$(for p in $(PACKAGES); do \
+# Installs the missing ones of the packages named in $(1).
+define install-missing
+	@missing=$$(for p in $(1); do \
 	  dpkg-query -W -f='$${Status}\n' $$p 2>/dev/null | grep -q 'install ok installed' || echo $$p; done); \
 	if [ -n "$$missing" ]; then \
 	  echo "Installing:" $$missing; \
 	  $(SUDO) apt-get update -qq && \
 	  DEBIAN_FRONTEND=noninteractive $(SUDO) apt-get install -y -qq $$missing; \
 	fi
+endef
+
+deps:
+	$(call install-missing,$(PACKAGES))
+
+package-deps: deps
+	$(call install-missing,$(PACKAGING_PACKAGES))
 
 configure: deps
 	cmake -S . -B $(BUILD) $(CMAKE_ARGS)
@@ -40,8 +50,9 @@ endif
 install: build
 	cmake --install $(BUILD) --prefix $(PREFIX)
 
-package: build
+package: package-deps build
 	cd $(BUILD) && cpack -G DEB
+	lintian --info $(BUILD)/wombat_*.deb
 
 test: build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS) --timeout 300
@@ -49,7 +60,10 @@ test: build
 bench: deps
 	cmake -S . -B $(BUILD)-bench -DCMAKE_BUILD_TYPE=Release -DWOMBAT_TESTS=OFF -DWOMBAT_BENCH=ON
 	cmake --build $(BUILD)-bench -j $(JOBS)
-	for b in $(BUILD)-bench/bench/*; do [ -x "$$b" ] && [ -f "$$b" ] && "$$b"; done
+	@failed=; for b in $(BUILD)-bench/bench/*; do \
+	  if [ -f "$$b" ] && [ -x "$$b" ]; then "$$b" || failed="$$failed $${b##*/}"; fi; \
+	done; \
+	if [ -n "$$failed" ]; then echo "Benchmarks that failed:$$failed"; exit 1; fi
 
 clean:
 	rm -rf $(BUILD) $(BUILD)-bench

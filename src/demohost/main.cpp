@@ -11,6 +11,7 @@
 namespace {
 
 constexpr quint16 kDefaultPort = 2323;
+constexpr int kUsageError = 2;
 
 int Fail(const QString& message) {
   std::fprintf(stderr, "wombat-demohost: %s\n", qPrintable(message));
@@ -56,7 +57,12 @@ int main(int argc, char** argv) {
   const QCommandLineOption bot("bot-interval", "The bot speaks every SECONDS; 0 keeps it quiet (default 20).",
                                "SECONDS", "20");
   parser.addOptions({listen, port, portFile, maxUsers, loginTimeout, idle, bot});
-  parser.process(app);
+  if (!parser.parse(QCoreApplication::arguments())) {
+    std::fprintf(stderr, "wombat-demohost: %s\n%s", qPrintable(parser.errorText()),
+                 qPrintable(parser.helpText()));
+    return kUsageError;
+  }
+  parser.process(app);  // --help and --version
 
   bool numbers[5] = {};
   const uint portNumber = parser.value(port).toUInt(&numbers[0]);

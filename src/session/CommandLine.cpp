@@ -1,6 +1,43 @@
 #include "session/CommandLine.h"
 
+#include <algorithm>
+#include <array>
+
 namespace {
+
+struct TQtOption {
+  const char* name;
+  bool takesValue;
+};
+
+// The options that QApplication and the X11 platform take for themselves,
+// as Qt documents them; they are left to Qt.
+constexpr std::array kQtOptions = {
+    TQtOption{"platform", true},   TQtOption{"platformpluginpath", true},
+    TQtOption{"platformtheme", true}, TQtOption{"plugin", true},
+    TQtOption{"qwindowgeometry", true}, TQtOption{"qwindowicon", true},
+    TQtOption{"qwindowtitle", true}, TQtOption{"session", true},
+    TQtOption{"style", true},      TQtOption{"stylesheet", true},
+    TQtOption{"display", true},    TQtOption{"geometry", true},
+    TQtOption{"title", true},      TQtOption{"icon", true},
+    TQtOption{"name", true},       TQtOption{"qmljsdebugger", false},
+    TQtOption{"reverse", false},   TQtOption{"widgetcount", false},
+    TQtOption{"sync", false},      TQtOption{"nograb", false},
+    TQtOption{"dograb", false},
+};
+
+// How many arguments from `argument` on belong to a Qt option: 0 when it is
+// none. Qt takes "-name", "--name" and "-name=value" alike.
+int QtOptionLength(const QStringList& arguments, qsizetype i) {
+  QString name = arguments[i].mid(arguments[i].startsWith("--") ? 2 : 1);
+  const qsizetype equals = name.indexOf('=');
+  const bool hasValue = equals >= 0;
+  if (hasValue) name.truncate(equals);
+  const auto option = std::find_if(kQtOptions.begin(), kQtOptions.end(),
+                                   [&](const TQtOption& qt) { return name == qt.name; });
+  if (option == kQtOptions.end()) return 0;
+  return option->takesValue && !hasValue && i + 1 < arguments.size() ? 2 : 1;
+}
 
 std::optional<quint16> PortNumber(const QString& text) {
   bool isNumber = false;
@@ -22,6 +59,8 @@ TCommandLine ParseCommandLine(const QStringList& arguments) {
     } else if (argument == "--demo") {
       line.DemoPort = i + 1 < arguments.size() ? PortNumber(arguments[++i]) : std::nullopt;
       if (!line.DemoPort) line.Error = "--demo needs a port number from 1 to 65535";
+    } else if (const int qtLength = argument.startsWith('-') ? QtOptionLength(arguments, i) : 0) {
+      i += qtLength - 1;
     } else if (argument.startsWith('-')) {
       line.Error = "unknown option " + argument;
     } else {
@@ -41,5 +80,7 @@ QString CommandLineUsage() {
          "  --demo PORT    connect to wombat-demohost on this port of 127.0.0.1\n"
          "                 through the access list entry \"Demo\"\n"
          "  -h, --help     show this text\n"
-         "  -v, --version  show the version\n";
+         "  -v, --version  show the version\n"
+         "Qt's options (-platform NAME, -display DISPLAY, -style STYLE ...) are\n"
+         "taken as well.\n";
 }

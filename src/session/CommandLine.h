@@ -1,6 +1,8 @@
 #pragma once
-// The program's own options: --help, --version and --demo PORT. Whatever
-// else stands on the command line is the telnet address of the start.
+// The program's own options: --help, --version and --demo PORT, read before
+// Qt starts. Qt's own options (-platform, -style ...) are passed over and
+// left to QApplication; whatever else stands on the command line is the
+// telnet address of the start.
 
 #include <QString>
 #include <QStringList>
@@ -17,7 +19,7 @@ struct TCommandLine {
   QString Error;
 };
 
-// Reads the arguments without the program's own name.
+// Reads the arguments without the program's own name, Qt's options among them.
 TCommandLine ParseCommandLine(const QStringList& arguments);
 // The text of --help.
 QString CommandLineUsage();

@@ -1,35 +1,64 @@
 #include "session/StartupAddress.h"
 
+#include <QHostAddress>
+#include <QUrl>
+
+#include "text/QtCodec.h"
+
 namespace {
 
-const QString kScheme = QStringLiteral("telnet://");
-const QString kDefaultPort = QStringLiteral("23");
+const QString kScheme = QStringLiteral("telnet");
+const QString kSchemeSeparator = QStringLiteral("://");
+constexpr int kDefaultPort = 23;
 
-// "telnet://host[:port]/" of the arguments: the first one taken as it is
-// when it names the scheme, else built from a host and an optional port.
-QString TelnetUrl(const QStringList& arguments) {
-  const QString& first = arguments.front();
-  if (first.toLower().startsWith(kScheme)) return first;
-  QString url = kScheme + first;
-  if (arguments.size() > 1) url += ':' + arguments[1];
-  return url + '/';
+// The arguments as one URL: the first one as it is when it names a scheme,
+// else built from a host and an optional port. Blanks around the parts are
+// dropped.
+QString AddressText(const QStringList& arguments) {
+  const QString first = arguments.front().trimmed();
+  const qsizetype separator = first.indexOf(kSchemeSeparator);
+  if (separator >= 0)
+    return first.left(separator + kSchemeSeparator.size()) +
+           first.mid(separator + kSchemeSeparator.size()).trimmed();
+  QString text = kScheme + kSchemeSeparator + first;
+  if (arguments.size() > 1) text += ':' + arguments[1].trimmed();
+  return text + '/';
 }
 
-// The place of the ":" before the port; -1 when there is none.
-qsizetype PortSeparator(const QString& address) {
-  qsizetype from = 0;
-  if (address.startsWith('[')) from = std::max<qsizetype>(address.indexOf(']'), 0);
-  return address.indexOf(':', from);
+// A decimal number as the host ("1234") is read by QUrl as an IPv4 address;
+// here it is what it looks like, a telephone number.
+bool IsTelephoneHost(const QUrl& url, const QString& text) {
+  const QString host = url.host();
+  if (IsTelephoneNumber(FromQString(host))) return true;
+  return QHostAddress(host).protocol() == QAbstractSocket::IPv4Protocol && !text.contains(host);
+}
+
+QString NotTelnetAddress(const QString& text) {
+  return "「" + text + "」はtelnetの接続先（ホスト名と1～65535のポート番号）ではないため、接続しません。";
 }
 
 }  // namespace
 
 std::optional<TStartupAddress> StartupAddress(const QStringList& arguments) {
   if (arguments.isEmpty()) return std::nullopt;
-  QString address = TelnetUrl(arguments).mid(kScheme.size()).trimmed();
-  if (address.endsWith('/')) address.chop(1);
-  const qsizetype colon = PortSeparator(address);
-  if (colon < 0) return TStartupAddress{address, kDefaultPort};
-  const QString port = address.mid(colon + 1);
-  return TStartupAddress{address.left(colon), port.isEmpty() ? kDefaultPort : port};
+  const QString text = AddressText(arguments);
+  const QUrl url(text, QUrl::StrictMode);
+  TStartupAddress address;
+  if (!url.isValid() || url.scheme() != kScheme || url.host().isEmpty() || url.port() == 0) {
+    address.Refusal = NotTelnetAddress(text);
+  } else if (IsTelephoneHost(url, text)) {
+    address.Refusal = "「" + text + "」の接続先は電話番号のため、ダイヤルしません。";
+  } else {
+    address.Host = url.host().contains(':') ? '[' + url.host() + ']' : url.host();
+    address.Port = QString::number(url.port(kDefaultPort));
+  }
+  return address;
+}
+
+TAPData StartupEntry(const TStartupAddress& address, const TAPData& stored) {
+  TAPData entry;
+  entry.HostName = FromQString(address.Host);
+  entry.Port = FromQString(address.Port);
+  entry.LogName = stored.LogName;
+  return entry;
 }

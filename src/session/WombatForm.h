@@ -290,7 +290,9 @@ class TWombatForm : public QMainWindow {
   void NotifySiblingOfEnd();
   bool HandingOffToSibling() const;
   void WatchSessionEnd();
+  void ServeEarlySessionEnd();
   void EndSession();
+  void EndWhileBuilding();
   TSiblingServer* FSiblingServer = nullptr;
   QString FLinkServerName;
   bool FConnectPending = false;
@@ -322,6 +324,9 @@ class TWombatForm : public QMainWindow {
   std::deque<std::function<void()>> FHeldActions;
   bool FReceiving = false;
   bool FShown = false;
+  // The constructor has run to its end; before that a session end waits.
+  bool FBuilt = false;
+  bool FEndRequested = false;
   QString FConnectSound;
   QString FDisconnectSound;
   QString FShortcutFolder;

@@ -99,23 +99,32 @@ void TWombatForm::WireConnectionCommands() {
 
 // With an address on the command line the entry "Temp" is selected.
 void TWombatForm::SelectStartupEntry() {
-  if (FStartupAddress && APNameList->findText(kTempEntry) >= 0) SelectEntry(kTempEntry);
+  if (FStartupAddress && FStartupAddress->Refusal.isEmpty() &&
+      APNameList->findText(kTempEntry) >= 0)
+    SelectEntry(kTempEntry);
 }
 
-// The command line's host and port go into the entry "Temp", which then
-// connects.
+// The command line's host and port connect through the entry "Temp", with
+// nothing of what is stored in it but its log name; the stored entry stays
+// as it is. An address that is no telnet host is refused.
 void TWombatForm::ConnectToStartupAddress() {
   if (!FStartupAddress) return;
+  show();
+  if (!FStartupAddress->Refusal.isEmpty()) {
+    StatusPanel->setText(FStartupAddress->Refusal);
+    PlatformUi().ShowMessage(FStartupAddress->Refusal);
+    return;
+  }
   EnsureTempEntry();
-  TAPData temp;
-  AccessPoint1->Load(FromQString(kTempEntry), temp);
-  temp.HostName = FromQString(FStartupAddress->Host);
-  temp.Port = FromQString(FStartupAddress->Port);
-  AccessPoint1->Save(FromQString(kTempEntry), temp);
   SelectEntry(kTempEntry);
   APNameListChange();
-  show();
-  if (Connect1->isEnabled()) Connect1Click();
+  FCurrentEntry = StartupEntry(*FStartupAddress, FCurrentEntry);
+  HostEdit->setText(FStartupAddress->Host);
+  PortEdit->setText(FStartupAddress->Port);
+  if (!Connect1->isEnabled()) return;
+  Connect1Click();
+  if (Disconnect1->isEnabled())
+    StatusPanel->setText(StatusPanel->text() + "（ID･ﾊﾟｽﾜｰﾄﾞ･ｽｸﾘﾌﾟﾄなし）");
 }
 
 void TWombatForm::Connect1Click() {

@@ -14,11 +14,9 @@
 #include <QSessionManager>
 #include <QSocketNotifier>
 #include <QTimer>
-#include <csignal>
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include "comm/SiblingLink.h"
+#include "session/SessionEndSignals.h"
 #include "session/WombatForm.h"
 #include "text/QtCodec.h"
 
@@ -26,35 +24,7 @@ namespace {
 
 const QString kLinkServerSection = QStringLiteral("Directory");
 const QString kLinkServerIdent = QStringLiteral("LinkServer");
-
-// SIGTERM and SIGHUP write their number into this pair; the window reads it
-// on the main thread.
-int gSessionEndPipe[2] = {-1, -1};
-
-void SessionEndSignal(int number) {
-  const char byte = static_cast<char>(number);
-  [[maybe_unused]] const ssize_t written = write(gSessionEndPipe[0], &byte, 1);
-}
-
-// Once per process; false when the pair cannot be made.
-bool InstallSessionEndSignals() {
-  if (gSessionEndPipe[1] >= 0) return true;
-  if (socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0, gSessionEndPipe) != 0)
-    return false;
-  struct sigaction action = {};
-  action.sa_handler = SessionEndSignal;
-  sigemptyset(&action.sa_mask);
-  action.sa_flags = SA_RESTART;
-  sigaction(SIGTERM, &action, nullptr);
-  sigaction(SIGHUP, &action, nullptr);
-  return true;
-}
-
-void DrainSessionEndPipe() {
-  char bytes[16];
-  while (read(gSessionEndPipe[1], bytes, sizeof bytes) > 0) {
-  }
-}
+constexpr int kStartDialogCloseMs = 50;
 
 }  // namespace
 
@@ -74,7 +44,6 @@ void TWombatForm::CreateSiblingLink() {
     TGenRegist().WriteStringData(kWombatKey, kLinkServerSection, kLinkServerIdent,
                                  FLinkServerName);
   }
-  WatchSessionEnd();
 }
 
 void TWombatForm::WireSiblingCommands() {
@@ -208,21 +177,50 @@ bool TWombatForm::HandingOffToSibling() const {
   return FSiblingServer && FSiblingServer->HandingOff();
 }
 
+// Watched from the start of the constructor: a signal that comes while the
+// window is being built (during a message box, or before) is served once it
+// has read its settings; a message box open then is closed.
 void TWombatForm::WatchSessionEnd() {
   connect(qApp, &QGuiApplication::commitDataRequest, this, [this] { EndSession(); });
   if (!InstallSessionEndSignals()) return;
-  auto* notifier = new QSocketNotifier(gSessionEndPipe[1], QSocketNotifier::Read, this);
+  auto* notifier =
+      new QSocketNotifier(SessionEndSignalDescriptor(), QSocketNotifier::Read, this);
   connect(notifier, &QSocketNotifier::activated, this, [this] {
-    DrainSessionEndPipe();
+    TakeSessionEndSignals();
     EndSession();
   });
+}
+
+// At the end of the constructor.
+void TWombatForm::ServeEarlySessionEnd() {
+  FBuilt = true;
+  if (TakeSessionEndSignals() || FEndRequested)
+    QTimer::singleShot(0, this, [this] { EndSession(); });
 }
 
 // Settings and function keys are saved, the log closed and the call record
 // written, as when the user closes the window, but nothing is asked.
 void TWombatForm::EndSession() {
+  if (!FBuilt) {
+    EndWhileBuilding();
+    return;
+  }
   WhenNotPaused([this] {
     if (Disconnect1->isEnabled()) CloseConnection();
     close();
   });
+}
+
+// The window has not read its settings yet: the end waits for that, and
+// the message boxes of the start are closed as they open, so that it comes.
+void TWombatForm::EndWhileBuilding() {
+  if (QWidget* dialog = QApplication::activeModalWidget()) dialog->close();
+  if (std::exchange(FEndRequested, true)) return;
+  auto* closer = new QTimer(this);
+  closer->setInterval(kStartDialogCloseMs);
+  connect(closer, &QTimer::timeout, this, [this, closer] {
+    if (FBuilt) closer->deleteLater();
+    else if (QWidget* dialog = QApplication::activeModalWidget()) dialog->close();
+  });
+  closer->start();
 }

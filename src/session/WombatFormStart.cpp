@@ -72,6 +72,7 @@ TWombatForm::TWombatForm(const QStringList& arguments, QWidget* parent)
   CreateModemParts();
   WireCommands();
   DisableUnwiredCommands();
+  WatchSessionEnd();
 
   AccessPoint1->ShowMessage = [](const std::string& text) {
     PlatformUi().ShowMessage(QString::fromStdString(text));
@@ -100,6 +101,7 @@ TWombatForm::TWombatForm(const QStringList& arguments, QWidget* parent)
   UpdateSiblingCommand();
   ConnectToStartupAddress();
   CreateSiblingLink();
+  ServeEarlySessionEnd();
 }
 
 TWombatForm::~TWombatForm() {

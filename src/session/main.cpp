@@ -3,11 +3,14 @@
 #include <cstdio>
 
 #include "session/CommandLine.h"
+#include "session/SessionEndSignals.h"
 #include "session/WombatForm.h"
 #include "view/Fonts.h"
 #include "view/PlatformUi.h"
 
 namespace {
+
+constexpr int kUsageError = 2;
 
 QStringList Arguments(int argc, char** argv) {
   QStringList arguments;
@@ -15,7 +18,7 @@ QStringList Arguments(int argc, char** argv) {
   return arguments;
 }
 
-// --help and --version answer on the console, before any display is opened.
+// --help and --version answer on the console; nothing needs a display.
 bool AnsweredOnTheConsole(const TCommandLine& line) {
   if (line.Help)
     std::fputs(qPrintable(CommandLineUsage()), stdout);
@@ -27,18 +30,18 @@ bool AnsweredOnTheConsole(const TCommandLine& line) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  // Qt's own options (-platform, -style ...) are taken out by QApplication,
-  // so only what is left is checked for errors.
-  if (AnsweredOnTheConsole(ParseCommandLine(Arguments(argc, argv)))) return 0;
+  // A signal from here on closes the window through its normal path.
+  InstallSessionEndSignals();
+  const TCommandLine line = ParseCommandLine(Arguments(argc, argv));
+  if (!line.Error.isEmpty()) {
+    std::fprintf(stderr, "wombat: %s (wombat --help lists the options)\n", qPrintable(line.Error));
+    return kUsageError;
+  }
+  if (AnsweredOnTheConsole(line)) return 0;
   QApplication app(argc, argv);
   QApplication::setOrganizationName("Zeb");
   QApplication::setApplicationName("Wombat");
   QApplication::setApplicationVersion(WOMBAT_VERSION);
-  const TCommandLine line = ParseCommandLine(QApplication::arguments().mid(1));
-  if (!line.Error.isEmpty()) {
-    std::fprintf(stderr, "wombat: %s\n%s", qPrintable(line.Error), qPrintable(CommandLineUsage()));
-    return 2;
-  }
   RegisterFontSubstitutions();
   try {
     TWombatForm form(line.Address);

@@ -157,6 +157,33 @@ TEST_F(ConnectionControlTest, TheCommandLineAddressConnectsThroughTheEntryTemp) 
   EXPECT_TRUE(ui.messages.isEmpty()) << ui.messages.join('|').toStdString();
 }
 
+// An address from outside (a link in a web page) never spends what "Temp"
+// holds for another host, and leaves the stored entry as it was.
+TEST_F(ConnectionControlTest, AnAddressFromOutsideSendsNothingStoredAndKeepsTemp) {
+  ASSERT_TRUE(peer.Listening());
+  TAPData temp;
+  temp.HostName = "other.example";
+  temp.Port = "23";
+  temp.ID = "myid";
+  temp.Password = "hunter2";
+  temp.Script = "[ID:]$I'[Password:]$P'";
+  temp.LogName = "Te";
+  SaveEntry("Temp", temp);
+  const std::string stored = ReadDataFile("Temp.ap");
+  Start({QString("telnet://myid@127.0.0.1:%1/").arg(peer.Port())});
+  EXPECT_TRUE(Status().endsWith("（ID･ﾊﾟｽﾜｰﾄﾞ･ｽｸﾘﾌﾟﾄなし）")) << Status().toStdString();
+  ASSERT_TRUE(peer.WaitForConnections(1));
+  ASSERT_TRUE(WaitUntil([&] { return Status() == "接続しました"; }, kWaitMs));
+  peer.Send("Welcome\r\nID:");
+  RunEventsFor(200);
+  peer.Send("Password:");
+  RunEventsFor(300);
+  EXPECT_EQ(peer.Received(), "");
+  EXPECT_TRUE(ViewShows("TerminalView", "Welcome"));
+  EXPECT_EQ(ReadDataFile("Temp.ap"), stored);
+  EXPECT_TRUE(ui.messages.isEmpty()) << ui.messages.join('|').toStdString();
+}
+
 TEST_F(ConnectionControlTest, AnAddressTypedIntoTempConnects) {
   ASSERT_TRUE(peer.Listening());
   TAPData temp;

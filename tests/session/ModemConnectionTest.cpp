@@ -120,6 +120,26 @@ TEST_F(ModemConnectionTest, SerialModemDialsWithTheEntrysSettingsAndRunsTheSessi
   ExpectSessionUntilThePeerVanishes();
 }
 
+// A telnet link never dials: the modem on COM1 hears nothing, and the user
+// is told why.
+TEST_F(ModemConnectionTest, ATelnetLinkWithATelephoneNumberIsRefusedAndNeverDials) {
+  SetSetting("Comm/COM1", QString::fromStdString(modem.DevicePath()));
+  SaveModemEntry("03-1234-5678", SerialPort("COM1", '1', {"ATZ", "", "", " 19200"}));
+  for (const QStringList& arguments :
+       {QStringList{"telnet://0990123456:COM1/"}, QStringList{"telnet://0990123456/"},
+        QStringList{"0990123456", "COM1"}}) {
+    ui.messages.clear();
+    Start(arguments);
+    RunEventsFor(300);
+    EXPECT_EQ(form->ConnectKind(), TWombatForm::kNoConnection);
+    EXPECT_TRUE(modem.Commands().empty()) << arguments.join(' ').toStdString();
+    ASSERT_EQ(ui.messages.size(), 1) << arguments.join(' ').toStdString();
+    EXPECT_TRUE(ui.messages.front().contains("0990123456")) << ui.messages.front().toStdString();
+    EXPECT_EQ(Status(), ui.messages.front());
+    form.reset();
+  }
+}
+
 TEST_F(ModemConnectionTest, SerialDialMethodAndSpeedFallBackAsStored) {
   struct Case {
     std::string port;

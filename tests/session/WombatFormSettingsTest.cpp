@@ -4,10 +4,13 @@
 #include <QDir>
 #include <QFrame>
 #include <QSettings>
+#include <csignal>
+#include <fstream>
 #include <memory>
 #include <utility>
 
 #include "session/WombatForm.h"
+#include "support/EventWait.h"
 #include "support/ScriptedUi.h"
 #include "support/TempHome.h"
 #include "text/Codec.h"
@@ -158,6 +161,27 @@ TEST_F(WombatFormSettingsTest, WithoutSettingsBothViewsTakeTheTerminalViewsDesig
   EXPECT_EQ(Stored("MainWondow/Terminal/MailAddressColor"), QString::number(clGreen));
   EXPECT_EQ(Stored("MainWindow/Font/Terminal/Name"), "ＭＳ ゴシック");
   EXPECT_EQ(Stored("MainWondow/Terminal/AccentNumber"), "0");
+}
+
+// A signal while the first message box of the start is open (an entry that
+// cannot be loaded) no longer ends the program on the spot: the window reads
+// its settings, then closes through its normal path, which writes them.
+TEST_F(WombatFormSettingsTest, SigtermDuringTheFirstMessageBoxAtStartClosesAndKeepsTheSettings) {
+  std::ofstream(home.DataFile("Broken.ap").toStdString());
+  Store("AccessList/Default", "Broken");
+  Store("Settings/TimeOut", "77");
+  ui.whileMessageShown = [&](const QString&) {
+    if (ui.messages.size() == 1) std::raise(SIGTERM);
+  };
+  Start();
+  ASSERT_FALSE(ui.messages.isEmpty());
+  EXPECT_TRUE(ui.messages.front().startsWith("Broken")) << ui.messages.front().toStdString();
+  form->show();
+  EXPECT_TRUE(WaitUntil([&] { return !form->isVisible(); }));
+  Stop();
+  EXPECT_EQ(Stored("Settings/TimeOut"), "77");
+  EXPECT_EQ(Stored("AccessList/Default"), "Broken");
+  EXPECT_FALSE(Stored("MainWindow/Width").isEmpty());
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 
 #include <QStringList>
 #include <deque>
+#include <functional>
 
 #include "view/PlatformUi.h"
 
@@ -23,8 +24,13 @@ class TScriptedUi final : public TPlatformUi {
   std::deque<std::optional<QFont>> fonts;     // empty: Cancel
   QList<QColor> offeredColors;                // what each chooser started with
   QList<QFont> offeredFonts;
+  // Runs while a message box is shown, after the message is recorded.
+  std::function<void(const QString&)> whileMessageShown;
 
-  void ShowMessage(const QString& text) override { messages << text; }
+  void ShowMessage(const QString& text) override {
+    messages << text;
+    if (whileMessageShown) whileMessageShown(text);
+  }
   bool Confirm(const QString& text) override {
     questions << text;
     return Take(confirmAnswers, true);

@@ -179,7 +179,12 @@ int main(int argc, char** argv) {
   QCoreApplication::setApplicationName("wombat-link");
   QCommandLineParser parser;
   DescribeCommandLine(parser);
-  parser.process(app);
+  if (!parser.parse(QCoreApplication::arguments())) {
+    std::fprintf(stderr, "wombat-link: %s\n%s", qPrintable(parser.errorText()),
+                 qPrintable(parser.helpText()));
+    return kUsage;
+  }
+  parser.process(app);  // --help
   const QStringList arguments = parser.positionalArguments();
   const std::optional<TCommand> command =
       arguments.isEmpty() ? std::nullopt : CommandNamed(arguments.first());
