@@ -37,6 +37,8 @@ inline constexpr uint32_t kSiblingVersion = 0x405;  // asks for the version answ
 inline constexpr uint32_t kSiblingReplyFlag = 0x80000000;
 
 inline constexpr uint64_t kSiblingLinkedAnswer = 1;
+// A text to the host refused: too much already waits to be sent to it.
+inline constexpr uint64_t kSiblingTextRefused = 1;
 inline constexpr uint64_t kSiblingVersionAnswer = 6619140;  // 0x650004
 
 // The largest payload a reader accepts; a longer frame ends the connection.

@@ -270,6 +270,7 @@ void TTCPClient::Open() {
   StartingConnection();
   FSocketHandle = -1;
   FPeerClosed = false;
+  FReadingStopped = false;
   FPortNumber = address.Port;
   SetStatus(TSocketStatus::Connecting);
   if (const QHostAddress literal(address.Host); !literal.isNull()) {
@@ -309,8 +310,23 @@ void TTCPClient::Close() {
   SetStatus(TSocketStatus::Idle);
 }
 
-void TTCPClient::SendText(const std::string& Text) {
+bool TTCPClient::SendText(const std::string& Text) {
+  if (Unsent() + static_cast<qint64>(Text.size()) > kMaxUnsent) return false;
   SocketSend(FSocket, Text);
+  return true;
+}
+
+void TTCPClient::SendAnswer(const std::string& Text) {
+  SocketSend(FSocket, Text);
+}
+
+qint64 TTCPClient::Unsent() const {
+  return FSocket ? FSocket->bytesToWrite() : 0;
+}
+
+// Once the peer has closed, nothing more leaves; what it sent last is still read.
+bool TTCPClient::OutputFull() const {
+  return !FPeerClosed && Unsent() > kMaxUnsent - kAnswerReserve;
 }
 
 std::string TTCPClient::ReceiveText() {
@@ -331,6 +347,8 @@ void TTCPClient::WatchSocket(QTcpSocket* Socket) {
           [this, Socket] { InSocketSignal([&] { SocketDisconnected(Socket); }); });
   connect(Socket, &QTcpSocket::errorOccurred, this,
           [this, Socket] { InSocketSignal([&] { SocketFailed(Socket); }); });
+  connect(Socket, &QTcpSocket::bytesWritten, this,
+          [this, Socket] { InSocketSignal([&] { SocketBytesWritten(Socket); }); });
 }
 
 bool TTCPClient::IsCurrent(const QTcpSocket* Socket) const {
@@ -361,6 +379,13 @@ void TTCPClient::SocketDisconnected(QTcpSocket* Socket) {
   PostNotice();
 }
 
+void TTCPClient::SocketBytesWritten(QTcpSocket* Socket) {
+  if (FReadingStopped && IsCurrent(Socket) && !OutputFull()) {
+    FReadingStopped = false;
+    PostNotice();
+  }
+}
+
 void TTCPClient::SocketFailed(QTcpSocket* Socket) {
   // A closing peer is reported by the disconnection, not as a failure.
   if (!IsCurrent(Socket) || Socket->error() == QAbstractSocket::RemoteHostClosedError) return;
@@ -387,6 +412,10 @@ void TTCPClient::Notice() {
   turn.start();
   for (qint64 offered = 0; offered < kReadPerTurn && !turn.hasExpired(kTurnBudgetMs);) {
     if (FHeld || FRaising || !IsCurrent(FSocket)) return;
+    if (OutputFull()) {
+      FReadingStopped = true;
+      return;
+    }
     QTcpSocket* socket = FSocket;
     const qint64 unread = socket->bytesAvailable();
     if (unread == 0) {

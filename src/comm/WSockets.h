@@ -109,7 +109,11 @@ class TTCPClient : public TCustomWSocket {
   // Ends the connection when connected or connecting, also while the host name is being
   // looked up; Status becomes Idle and no event of the connection follows.
   void Close();
-  void SendText(const std::string& Text);
+  // Queues Text for the host whole, or refuses it (false, nothing queued) when the bytes
+  // waiting to be sent would then exceed kMaxUnsent.
+  bool SendText(const std::string& Text);
+  // Bytes queued for the host that the network has not taken yet.
+  qint64 Unsent() const;
   // The bytes now available, at most 1,024; called from OnData. OnData is raised again, one
   // event-loop turn later, while unread bytes remain.
   virtual std::string ReceiveText();
@@ -129,8 +133,17 @@ class TTCPClient : public TCustomWSocket {
   // OnData is raised again and again in one event-loop turn until the owner has read this
   // much (or a few milliseconds have passed); the rest waits for the next turn.
   static constexpr qint64 kReadPerTurn = 64 * 1024;
+  // At most this many bytes wait to be sent to the host.
+  static constexpr qint64 kMaxUnsent = 4 << 20;
+  // Reading stops while fewer than this many bytes are left below kMaxUnsent, so that a
+  // protocol's answers to one received block always fit; TCP then holds the host back
+  // until the queue drains.
+  static constexpr qint64 kAnswerReserve = 4096;
 
  protected:
+  // Sends a protocol's answer to what was just received. Never refused: reading stops
+  // before the queue is too full for it.
+  void SendAnswer(const std::string& Text);
   // Called by Open before a new connection is attempted.
   virtual void StartingConnection() {}
 
@@ -142,6 +155,9 @@ class TTCPClient : public TCustomWSocket {
   void SocketReadyRead(QTcpSocket* Socket);
   void SocketDisconnected(QTcpSocket* Socket);
   void SocketFailed(QTcpSocket* Socket);
+  void SocketBytesWritten(QTcpSocket* Socket);
+  // Too much waits to be sent for another block to be read.
+  bool OutputFull() const;
   bool IsCurrent(const QTcpSocket* Socket) const;
   void PostNotice();
   void Notice();
@@ -157,4 +173,5 @@ class TTCPClient : public TCustomWSocket {
   bool FHeld = false;
   bool FNoticePosted = false;
   bool FRaising = false;  // an OnData or OnClose handler is running
+  bool FReadingStopped = false;  // by a full output queue; resumed as it drains
 };

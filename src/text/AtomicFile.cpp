@@ -98,6 +98,8 @@ bool WriteAllBytes(int descriptor, std::string_view bytes) {
 }
 
 void WriteFileAtomically(const fs::path& path, std::string_view bytes, TFileAccess access) {
+  // The system would take a path with a NUL as the shorter one before it.
+  if (path.native().find('\0') != std::string::npos) RaiseInOutError(EINVAL);
   const fs::path target = ReplacedFile(path);
   const bool isPrivate = access == TFileAccess::Private;
   TTemporaryFile file(target, isPrivate ? S_IRUSR | S_IWUSR : 0666);

@@ -92,7 +92,9 @@ class TLinkSession {
 
   // Prints the answer when printAnswer is set.
   void Request(uint32_t message, const std::string& payload, bool printAnswer) {
-    FLink.OnReply = [this, printAnswer](TSiblingLink&, uint32_t, uint64_t result) {
+    FLink.OnReply = [this, printAnswer](TSiblingLink&, uint32_t request, uint64_t result) {
+      if (request == kSiblingText && result == kSiblingTextRefused)
+        return Finish(Fail("Wombat refused the text: too much waits to be sent to the host"));
       if (printAnswer && !FFinished) PrintLine(QByteArray::number(static_cast<qulonglong>(result)));
       Finish(0);
     };
