@@ -7,8 +7,6 @@
 #include <termios.h>
 #include <unistd.h>
 
-#include <QDeadlineTimer>
-#include <QThread>
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
@@ -31,12 +29,11 @@ constexpr unsigned EV_BREAK = 0x40;
 constexpr unsigned EV_ERR = 0x80;
 constexpr unsigned EV_RING = 0x100;
 
-// Reads wait this long for their first byte, writes this long for room.
-constexpr int kReadTimeoutMs = 1000;
+// Output that the device takes nothing of for this long is given up.
 constexpr int kWriteTimeoutMs = 1000;
 constexpr int kBreakMs = 500;
-// Close lets queued output (a last command) go out for at most this long.
-constexpr int kDrainMs = 1000;
+// How often a waiting Open looks whether the close it waits for is done.
+constexpr int kOpenRetryMs = 20;
 // How often the watcher looks at the modem status lines and a draining output
 // queue; the platform signals neither through poll().
 constexpr int kLinePollMs = 50;
@@ -259,6 +256,9 @@ bool TCommWatch::HandOff(TComm::TNotification notification, unsigned bits) {
 TComm::TComm(QObject* parent) : QObject(parent) {
   FBreakTimer.setSingleShot(true);
   connect(&FBreakTimer, &QTimer::timeout, this, [this] { EndBreak(); });
+  FStallTimer.setSingleShot(true);
+  connect(&FStallTimer, &QTimer::timeout, this, [this] { GiveUpOutput(); });
+  connect(&FOpenTimer, &QTimer::timeout, this, [this] { OpenWhenClosed(); });
 }
 
 TComm::~TComm() {
@@ -382,22 +382,33 @@ bool TComm::RlsdState() const {
 
 int TComm::InQueueCount() const {
   int count = 0;
-  return IsOpen() && ioctl(FHandle, FIONREAD, &count) == 0 ? count : 0;
+  return FHandle >= 0 && ioctl(FHandle, FIONREAD, &count) == 0 ? count : 0;
 }
 
 int TComm::OutQueueCount() const {
   int count = 0;
-  return IsOpen() && ioctl(FHandle, TIOCOUTQ, &count) == 0 ? count : 0;
+  return FHandle >= 0 && ioctl(FHandle, TIOCOUTQ, &count) == 0 ? count : 0;
 }
 
 void TComm::Open() {
   if (IsOpen()) return;
-  const int fd = OpenSerialDevice(SerialDevicePath(FPortName), TCarrierLoss::Watched);
+  const QString path = SerialDevicePath(FPortName);
+  FLineLost = false;
+  if (SerialDeviceClosing(path)) {
+    FOpenWaiting = true;
+    FWaitingPath = path;
+    FOpenTimer.start(kOpenRetryMs);
+    return;
+  }
+  OpenDevice(path);
+}
+
+void TComm::OpenDevice(const QString& path) {
+  const int fd = OpenSerialDevice(path, TCarrierLoss::Watched);
   if (fd < 0) throw ECommOpenError(-1);
   ioctl(fd, TIOCEXCL);
   tcflush(fd, TCIOFLUSH);
   FHandle = fd;
-  FLineLost = false;
   ApplyAllSettings();
   try {
     FWatch = std::make_unique<TCommWatch>(*this, fd, FEventMask.Bits());
@@ -405,45 +416,94 @@ void TComm::Open() {
     Close();
     throw;
   }
+  FRoomNotifier = std::make_unique<QSocketNotifier>(fd, QSocketNotifier::Write);
+  FRoomNotifier->setEnabled(false);
+  connect(FRoomNotifier.get(), &QSocketNotifier::activated, this, [this] { FlushOutputLater(); });
   SetModemLine(fd, TIOCM_DTR, true);
+}
+
+// The waited-for close is done: the device is opened now, and what was
+// written meanwhile goes out. A device that fails now is a lost line.
+void TComm::OpenWhenClosed() {
+  if (!FOpenWaiting || SerialDeviceClosing(FWaitingPath)) return;
+  FOpenTimer.stop();
+  try {
+    OpenDevice(FWaitingPath);
+    FOpenWaiting = false;
+    FlushOutput();
+  } catch (const ECommError& error) {
+    ShowMessage(error.Message());
+    Deliver(TNotification::LineLost, EV_RLSD);
+  }
 }
 
 void TComm::Close() {
   if (!IsOpen()) return;
+  FOpenTimer.stop();
+  FOpenWaiting = false;
   FWatch.reset();
   if (FBreakTimer.isActive()) EndBreak();
-  DrainOutput();
-  SetModemLine(FHandle, TIOCM_DTR, false);
-  tcflush(FHandle, TCIFLUSH);
-  ioctl(FHandle, TIOCNXCL);
-  ::close(FHandle);
-  FHandle = -1;
-}
-
-// Output still queued after a second is discarded, so that closing does not
-// hang on a stalled line. (Discarding output that is not stuck would lose it:
-// on a pseudo-terminal it drops what the far end has not read yet.)
-void TComm::DrainOutput() {
-  const QDeadlineTimer deadline(kDrainMs);
-  while (!FLineLost && OutQueueCount() > 0 && !deadline.hasExpired()) QThread::msleep(10);
-  if (OutQueueCount() > 0) tcflush(FHandle, TCOFLUSH);
+  FStallTimer.stop();
+  FRoomNotifier.reset();
+  std::string rest = std::exchange(FOutput, {});
+  if (FHandle < 0) return;
+  CloseSerialDevice(std::exchange(FHandle, -1), std::move(rest), FLineLost);
 }
 
 void TComm::Write(const char* buffer, int count) {
   if (!IsOpen()) throw ECommError(QStringLiteral("通信が開始されていなません"));
   if (count > FOutQueueSize) throw ECommError(QStringLiteral("送信データ長が長すぎます"));
-  int done = 0;
-  while (done < count) {
-    const ssize_t written = ::write(FHandle, buffer + done, static_cast<size_t>(count - done));
+  if (count <= 0) return;
+  if (FOutput.size() + static_cast<size_t>(count) > kPendingOutputLimit)
+    throw ECommReadWriteError(ENOBUFS);
+  FOutput.append(buffer, static_cast<size_t>(count));
+  FlushOutput();
+  if (FWatch) FWatch->NoteWrite();
+}
+
+// Hands the device what it takes now, never waiting; the rest follows when
+// it has room. Each bit of progress gives the line another second.
+void TComm::FlushOutput() {
+  if (FHandle < 0) return;  // an Open still waits; the output waits with it
+  bool progressed = false;
+  while (!FOutput.empty()) {
+    const ssize_t written = ::write(FHandle, FOutput.data(), FOutput.size());
     if (written > 0) {
-      done += static_cast<int>(written);
+      FOutput.erase(0, static_cast<size_t>(written));
+      progressed = true;
       continue;
     }
-    if (written < 0 && errno != EAGAIN && errno != EINTR) throw ECommReadWriteError(errno);
-    pollfd entry{FHandle, POLLOUT, 0};
-    if (poll(&entry, 1, kWriteTimeoutMs) == 0) throw ECommReadWriteError(ETIMEDOUT);
+    if (written < 0 && errno == EINTR) continue;
+    if (written < 0 && errno != EAGAIN) {
+      const int error = errno;
+      FOutput.clear();
+      FStallTimer.stop();
+      FRoomNotifier->setEnabled(false);
+      throw ECommReadWriteError(error);
+    }
+    break;
   }
-  if (FWatch && count > 0) FWatch->NoteWrite();
+  FRoomNotifier->setEnabled(!FOutput.empty());
+  if (FOutput.empty())
+    FStallTimer.stop();
+  else if (progressed || !FStallTimer.isActive())
+    FStallTimer.start(kWriteTimeoutMs);
+}
+
+void TComm::FlushOutputLater() {
+  try {
+    FlushOutput();
+  } catch (const ECommError& error) {
+    ShowMessage(error.Message());
+  }
+}
+
+void TComm::GiveUpOutput() {
+  if (FHandle < 0 || FOutput.empty()) return;
+  FOutput.clear();
+  FRoomNotifier->setEnabled(false);
+  tcflush(FHandle, TCOFLUSH);
+  ShowMessage(ECommReadWriteError(ETIMEDOUT).Message());
 }
 
 void TComm::WriteString(const std::string& text) {
@@ -454,8 +514,6 @@ void TComm::WriteString(const std::string& text) {
 int TComm::Read(char* buffer, int count) {
   if (!IsOpen()) throw ECommError(QStringLiteral("通信が開始されていません"));
   if (count <= 0) return 0;
-  pollfd entry{FHandle, POLLIN, 0};
-  poll(&entry, 1, kReadTimeoutMs);
   const ssize_t got = ::read(FHandle, buffer, static_cast<size_t>(count));
   if (got >= 0) return static_cast<int>(got);
   if (errno == EAGAIN || errno == EINTR) return 0;
@@ -471,7 +529,7 @@ void TComm::SendBreak() {
 
 void TComm::EndBreak() {
   FBreakTimer.stop();
-  if (IsOpen()) ioctl(FHandle, TIOCCBRK);
+  if (FHandle >= 0) ioctl(FHandle, TIOCCBRK);
 }
 
 void TComm::Deliver(TNotification notification, unsigned bits) {

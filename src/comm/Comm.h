@@ -5,6 +5,7 @@
 // main thread, one notification at a time and in order.
 
 #include <QObject>
+#include <QSocketNotifier>
 #include <QString>
 #include <QTimer>
 #include <cstdint>
@@ -130,7 +131,8 @@ class TComm : public QObject {
   TCommEventMask EventMask() const { return FEventMask; }
   void SetEventMask(TCommEventMask mask);
 
-  bool IsOpen() const { return FHandle >= 0; }
+  // Also while an Open waits for a close of the same device to finish.
+  bool IsOpen() const { return FHandle >= 0 || FOpenWaiting; }
   // Open, and the modem shows DSR on.
   bool DsrState() const;
   // Open, the line has not hung up, and the modem shows carrier detect (a
@@ -145,19 +147,28 @@ class TComm : public QObject {
   int OutQueueCount() const;
 
   // Opens and configures the port and raises DTR; nothing if already open.
-  // Raises ECommOpenError.
+  // Raises ECommOpenError. When an earlier Close of the same device is still
+  // letting its last output go (at most a second), the port counts as open at
+  // once and is opened when that close is done; writes wait meanwhile, and a
+  // device that then cannot be opened is reported as a lost line.
   void Open();
-  // Stops the watcher, lets queued output go out (at most a second, then it
-  // is discarded), drops DTR, discards the input and closes; nothing if closed.
+  // Stops the watcher and returns at once. Output still queued goes out in
+  // the background for at most a second (then it is discarded); then DTR is
+  // dropped, the input discarded and the device closed. Nothing if closed.
   void Close();
-  // Writes all `count` bytes, waiting for room at most a second at a time.
-  // Raises ECommError (not open, block longer than OutQueueSize) or
-  // ECommReadWriteError (the device failed or took nothing for a second).
+  // Queues all `count` bytes and returns at once; what the device does not
+  // take now follows as it makes room. A line that takes nothing for a second
+  // is given up: the queued output is discarded and the error
+  // ("入出力エラー ErrorCode = 110") goes to OnMessage. Raises ECommError (not
+  // open, block longer than OutQueueSize) or ECommReadWriteError (the device
+  // failed, or more than kPendingOutputLimit bytes wait).
   void Write(const char* buffer, int count);
   void WriteString(const std::string& text);
-  // Reads up to `count` bytes, waiting at most a second for the first; gives
-  // the number read. Bytes of the buffer not delivered keep their content.
+  // Reads up to `count` bytes of what has arrived, without waiting; gives the
+  // number read. Bytes of the buffer not delivered keep their content.
   int Read(char* buffer, int count);
+  // Output that waits for the device beyond its own queue.
+  static constexpr int kPendingOutputLimit = 64 * 1024;
   // Holds a break on the line for 500 ms; returns at once, and a timer of
   // the calling thread's event loop (or Close) ends the break.
   void SendBreak();
@@ -194,7 +205,11 @@ class TComm : public QObject {
   void ApplyStopBits();
   void ApplyFlowControls();
   int ModemLines() const;  // -1 when the device has none
-  void DrainOutput();
+  void OpenDevice(const QString& path);
+  void OpenWhenClosed();
+  void FlushOutput();
+  void FlushOutputLater();
+  void GiveUpOutput();
   void EndBreak();
 
   QString FPortName = QStringLiteral("COM1");
@@ -214,4 +229,10 @@ class TComm : public QObject {
   bool FLineLost = false;
   std::unique_ptr<TCommWatch> FWatch;
   QTimer FBreakTimer;
+  std::string FOutput;  // written but not yet taken by the device
+  std::unique_ptr<QSocketNotifier> FRoomNotifier;
+  QTimer FStallTimer;
+  bool FOpenWaiting = false;  // an Open waits for a close of the device
+  QString FWaitingPath;
+  QTimer FOpenTimer;
 };

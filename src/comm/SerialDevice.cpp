@@ -1,14 +1,24 @@
 #include "comm/SerialDevice.h"
 
 #include <fcntl.h>
+#include <poll.h>
 #include <sys/file.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <QFile>
 #include <QRegularExpression>
 #include <QSettings>
 #include <algorithm>
+#include <cerrno>
+#include <chrono>
 #include <iterator>
+#include <mutex>
+#include <set>
+#include <system_error>
+#include <thread>
+#include <utility>
 
 namespace {
 
@@ -43,7 +53,99 @@ void MakeRaw(int fd, TCarrierLoss carrierLoss, int speed) {
   tcsetattr(fd, TCSANOW, &settings);
 }
 
+// Close lets queued output (a last command) go out for at most this long.
+constexpr auto kDrainTime = std::chrono::milliseconds(1000);
+
+int OutputQueued(int fd) {
+  int count = 0;
+  return ioctl(fd, TIOCOUTQ, &count) == 0 ? count : 0;
+}
+
+// The devices whose close is still letting output go, shared by every port of
+// the process. Never destroyed: a close may still run while the program ends.
+class TClosingDevices {
+ public:
+  static TClosingDevices& Instance() {
+    static auto* devices = new TClosingDevices;
+    return *devices;
+  }
+  void Add(dev_t device) {
+    std::lock_guard lock(FMutex);
+    FDevices.insert(device);
+  }
+  void Remove(dev_t device) {
+    std::lock_guard lock(FMutex);
+    if (const auto found = FDevices.find(device); found != FDevices.end()) FDevices.erase(found);
+  }
+  bool Contains(const QString& path) {
+    struct stat status {};
+    if (::stat(QFile::encodeName(path).constData(), &status) != 0) return false;
+    std::lock_guard lock(FMutex);
+    return FDevices.count(status.st_rdev) > 0;
+  }
+
+ private:
+  std::mutex FMutex;
+  std::multiset<dev_t> FDevices;
+};
+
+// Drops DTR, discards the input and closes: the device is free again.
+void ReleaseDevice(int fd) {
+  int dtr = TIOCM_DTR;
+  ioctl(fd, TIOCMBIC, &dtr);  // fails harmlessly where the device has no such line
+  tcflush(fd, TCIFLUSH);
+  ioctl(fd, TIOCNXCL);
+  ::close(fd);
+}
+
+// On a thread of its own: lets `rest` and the device's queue go out for at
+// most kDrainTime, discards what is left, and releases the device. Output not
+// stuck is not discarded early: on a pseudo-terminal that would drop what the
+// far end has not read yet.
+void DrainAndRelease(int fd, std::string rest) {
+  const auto deadline = std::chrono::steady_clock::now() + kDrainTime;
+  while (std::chrono::steady_clock::now() < deadline) {
+    while (!rest.empty()) {
+      const ssize_t written = ::write(fd, rest.data(), rest.size());
+      if (written <= 0) break;
+      rest.erase(0, static_cast<size_t>(written));
+    }
+    if (rest.empty() && OutputQueued(fd) == 0) break;
+    pollfd room{fd, POLLOUT, 0};
+    if (poll(&room, 1, 10) < 0 && errno != EINTR) break;
+    if (room.revents & (POLLHUP | POLLERR | POLLNVAL)) break;
+    if (rest.empty()) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  if (!rest.empty() || OutputQueued(fd) > 0) tcflush(fd, TCOFLUSH);
+  ReleaseDevice(fd);
+}
+
 }  // namespace
+
+void CloseSerialDevice(int fd, std::string rest, bool discard) {
+  if (discard || (rest.empty() && OutputQueued(fd) == 0)) {
+    if (discard) tcflush(fd, TCOFLUSH);
+    ReleaseDevice(fd);
+    return;
+  }
+  struct stat status {};
+  const bool known = fstat(fd, &status) == 0;
+  if (known) TClosingDevices::Instance().Add(status.st_rdev);
+  try {
+    std::thread([fd, rest = std::move(rest), device = status.st_rdev, known]() mutable {
+      DrainAndRelease(fd, std::move(rest));
+      if (known) TClosingDevices::Instance().Remove(device);
+    }).detach();
+  } catch (const std::system_error&) {
+    tcflush(fd, TCOFLUSH);
+    ReleaseDevice(fd);
+    if (known) TClosingDevices::Instance().Remove(status.st_rdev);
+  }
+}
+
+bool SerialDeviceClosing(const QString& path) {
+  return TClosingDevices::Instance().Contains(path);
+}
 
 int ComPortNumber(const QString& portName) {
   static const QRegularExpression comName(QStringLiteral("^COM([1-9][0-9]{0,2})$"));

@@ -33,6 +33,14 @@ enum class TCarrierLoss { Watched, HangsUp };
 // missing, is no terminal, or another program holds it.
 int OpenSerialDevice(const QString& path, TCarrierLoss carrierLoss, int speed = 0);
 
+// Closes a device opened by OpenSerialDevice without waiting: at once when
+// nothing waits to go out (or `discard` is set, for a line that is gone);
+// otherwise `rest` and the device's own queue go out in the background for at
+// most a second, what is left is discarded, and then DTR drops and the device
+// is closed. Until then SerialDeviceClosing tells that the device is busy.
+void CloseSerialDevice(int fd, std::string rest = {}, bool discard = false);
+bool SerialDeviceClosing(const QString& path);
+
 // The verbose result codes of a Hayes modem. CONNECT may carry a speed or
 // protocol after it ("CONNECT 9600/ARQ").
 enum class TModemResult { Other, Ok, Connect, Busy, NoCarrier, NoDialtone, NoAnswer, Error };

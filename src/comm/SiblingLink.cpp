@@ -1,10 +1,16 @@
 #include "comm/SiblingLink.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <QDir>
+#include <QFile>
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QtEndian>
 #include <algorithm>
-#include <unistd.h>
+
+#include "comm/LinkSocket.h"
 
 namespace {
 
@@ -27,13 +33,22 @@ std::string ResultBytes(uint64_t result) {
   return bytes;
 }
 
-// "wombat-<uid>-<pid>", and a number after it for every further server of
-// this process.
+// Other names tried when the first one is taken.
+constexpr int kNameAttempts = 20;
+
+// A further server of this process finds the name taken and gives way.
 QString UniqueServerName() {
-  static int servers = 0;
-  QString name = QStringLiteral("wombat-%1-%2").arg(getuid()).arg(getpid());
-  if (servers++ > 0) name += QStringLiteral("-%1").arg(servers);
-  return name;
+  return QStringLiteral("wombat-%1-%2").arg(getuid()).arg(getpid());
+}
+
+// The text of a sibling's 0x400 or 0x402 request: the bytes before the first
+// zero (the payload length frames it; a zero ends the text, as it always has).
+std::string TextUpToZero(const std::string& payload) {
+  return payload.substr(0, payload.find('\0'));
+}
+
+bool CarriesText(uint32_t message) {
+  return message == kSiblingText || message == kSiblingConnect;
 }
 
 }  // namespace
@@ -80,6 +95,26 @@ TSiblingLink::TSiblingLink(QLocalSocket* socket, QObject* parent)
   connect(FSocket, &QLocalSocket::readyRead, this, &TSiblingLink::ReadFrames);
   connect(FSocket, &QLocalSocket::disconnected, this, &TSiblingLink::Closed);
   connect(FSocket, &QLocalSocket::errorOccurred, this, &TSiblingLink::Closed);
+  for (QTimer* timer : {&FFrameTimer, &FIdleTimer}) {
+    timer->setSingleShot(true);
+    connect(timer, &QTimer::timeout, this, &TSiblingLink::Close);
+  }
+  // A connection that waited for its slot may have sent, or even gone, before
+  // these signals were connected.
+  QMetaObject::invokeMethod(this, &TSiblingLink::ReadWaiting, Qt::QueuedConnection);
+}
+
+void TSiblingLink::ReadWaiting() {
+  ReadFrames();
+  if (FSocket->state() == QLocalSocket::UnconnectedState) Closed();
+}
+
+void TSiblingLink::SetIdleDeadline(int Ms) {
+  FIdleDeadlineMs = Ms;
+  if (Ms > 0 && !FClosed)
+    FIdleTimer.start(Ms);
+  else
+    FIdleTimer.stop();
 }
 
 void TSiblingLink::Request(uint32_t message, uint32_t parameter, const std::string& payload) {
@@ -118,12 +153,15 @@ void TSiblingLink::Write(const QByteArray& bytes) {
 
 // A handler may close the link; reading stops then.
 void TSiblingLink::ReadFrames() {
+  bool completed = false;
   while (!FClosed && FSocket->bytesAvailable() > 0) {
     FReader.Append(FSocket->read(std::min<qint64>(FSocket->bytesAvailable(), 64 * 1024)));
     while (!FClosed) {
       std::optional<TSiblingFrame> frame = FReader.Next();
       if (!frame) break;
+      completed = true;
       if (!frame->IsReply()) {
+        if (FIdleDeadlineMs > 0) FIdleTimer.start(FIdleDeadlineMs);
         if (OnRequest) OnRequest(*this, *frame);
       } else if (OnReply) {
         OnReply(*this, frame->Request(), *frame->Result());
@@ -131,16 +169,26 @@ void TSiblingLink::ReadFrames() {
     }
     if (FReader.Broken()) Close();
   }
+  if (!FClosed) WatchFrameDeadline(completed);
+}
+
+// The deadline runs from a frame's first byte; more bytes of the same frame
+// do not extend it, a completed frame starts it again for the next.
+void TSiblingLink::WatchFrameDeadline(bool completedFrames) {
+  if (FFrameDeadlineMs <= 0 || !FReader.Pending())
+    FFrameTimer.stop();
+  else if (completedFrames || !FFrameTimer.isActive())
+    FFrameTimer.start(FFrameDeadlineMs);
 }
 
 void TSiblingLink::Closed() {
   if (std::exchange(FClosed, true)) return;
+  FFrameTimer.stop();
+  FIdleTimer.stop();
   if (OnClose) OnClose(*this);
 }
 
-TSiblingServer::TSiblingServer(QObject* parent)
-    : QObject(parent), FServer(new QLocalServer(this)) {
-  FServer->setSocketOptions(QLocalServer::UserAccessOption);
+TSiblingServer::TSiblingServer(QObject* parent) : QObject(parent), FServer(new QLocalServer(this)) {
   connect(FServer, &QLocalServer::newConnection, this, &TSiblingServer::Accept);
   FAnswerTimer.setSingleShot(true);
   FAnswerTimer.setTimerType(Qt::PreciseTimer);
@@ -150,16 +198,43 @@ TSiblingServer::TSiblingServer(QObject* parent)
 TSiblingServer::~TSiblingServer() {
   for (const QPointer<TSiblingLink>& link : FLinks)
     if (link) link->OnClose = nullptr;
+  FServer->close();
+  if (!FOneOffFolder.isEmpty()) QDir().rmdir(FOneOffFolder);
 }
 
-// A socket file left under this name by an ended process of the same id is
-// removed; no running program can own it.
+// Nothing found under a taken name is removed: it may be another program's.
 bool TSiblingServer::Listen() {
-  const QString name = UniqueServerName();
-  if (FServer->listen(name)) return true;
-  if (FServer->serverError() != QAbstractSocket::AddressInUseError) return false;
-  QLocalServer::removeServer(name);
-  return FServer->listen(name);
+  const TLinkFolder folder = PrivateLinkFolder();
+  if (!folder.Notice.isEmpty()) ShowNotice(folder.Notice);
+  if (folder.Path.isEmpty()) return false;
+  if (folder.OneOff) FOneOffFolder = folder.Path;
+  const QString first = folder.Path + '/' + UniqueServerName();
+  for (int attempt = 1; attempt <= kNameAttempts; ++attempt) {
+    const QString name = attempt == 1 ? first : first + QStringLiteral(".%1").arg(attempt);
+    if (ListenAt(name)) {
+      if (attempt > 1)
+        ShowNotice(QStringLiteral("リンクのソケット %1 は使われているため、%2 を使います")
+                       .arg(first, name));
+      return true;
+    }
+    if (FServer->serverError() != QAbstractSocket::AddressInUseError) return false;
+  }
+  return false;
+}
+
+// Listened without Qt's access options, which would put the socket in place
+// by renaming it over whatever holds the name; the mode is set afterwards.
+bool TSiblingServer::ListenAt(const QString& Path) {
+  if (!FServer->listen(Path)) return false;
+  ::chmod(QFile::encodeName(FServer->fullServerName()).constData(), 0600);
+  return true;
+}
+
+void TSiblingServer::ShowNotice(const QString& Text) {
+  if (OnNotice)
+    OnNotice(Text);
+  else
+    qWarning("%s", qUtf8Printable(Text));
 }
 
 QString TSiblingServer::ServerName() const {
@@ -188,16 +263,22 @@ void TSiblingServer::NotifyEnd() {
   if (FSibling) FSibling->Request(kSiblingEnd);
 }
 
-// Connections beyond the limit are closed at once.
+// Connections beyond the limit wait, unread, until others end; the server
+// itself holds only a bounded number of them, the system the rest.
 void TSiblingServer::Accept() {
-  while (QLocalSocket* socket = FServer->nextPendingConnection()) {
-    std::erase_if(FLinks, [](const QPointer<TSiblingLink>& link) { return link.isNull(); });
-    if (FLinks.size() >= kMaxConnections) {
+  std::erase_if(
+      FLinks, [](const QPointer<TSiblingLink>& link) { return link.isNull() || !link->IsOpen(); });
+  while (FLinks.size() < kMaxConnections) {
+    QLocalSocket* socket = FServer->nextPendingConnection();
+    if (socket == nullptr) return;
+    if (PeerUserId(socket->socketDescriptor()) != geteuid()) {
       socket->abort();
       socket->deleteLater();
       continue;
     }
     auto* link = new TSiblingLink(socket, this);
+    link->SetFrameDeadline(FrameTimeoutMs);
+    link->SetIdleDeadline(IdleTimeoutMs);
     link->OnRequest = [this](TSiblingLink& from, const TSiblingFrame& frame) { Serve(from, frame); };
     link->OnReply = [this](TSiblingLink& from, uint32_t request, uint64_t) {
       Answered(from, request);
@@ -213,16 +294,21 @@ void TSiblingServer::Serve(TSiblingLink& link, const TSiblingFrame& frame) {
     link.Reply(frame.Message, kSiblingLinkedAnswer);
     return;
   }
-  link.Reply(frame.Message, OnRequest ? OnRequest(frame) : 0);
+  TSiblingFrame request = frame;
+  if (CarriesText(frame.Message)) request.Payload = TextUpToZero(frame.Payload);
+  link.Reply(frame.Message, OnRequest ? OnRequest(request) : 0);
 }
 
-// A later link replaces the sibling before it; a hand-off to that one ends.
+// A later link replaces the sibling before it as the receiver of the lines;
+// a hand-off to that one ends. Its connection stays and may go on asking.
 void TSiblingServer::LinkUp(TSiblingLink& link, uint32_t pid) {
   if (FSibling && FSibling != &link) {
-    TSiblingLink* previous = std::exchange(FSibling, nullptr);
-    previous->Close();
+    FSibling->SetIdleDeadline(IdleTimeoutMs);
+    FSibling = nullptr;
+    FinishHandOff();
   }
   if (FSibling != &link) FLateAnswers = 0;
+  link.SetIdleDeadline(0);
   FSibling = &link;
   FSiblingPid = pid;
 }
@@ -240,9 +326,11 @@ void TSiblingServer::Answered(TSiblingLink& link, uint32_t request) {
     FAnswerTimer.start(AnswerTimeoutMs);
 }
 
-// The link goes once its signal has returned.
+// The link goes once its signal has returned; a connection waiting for its
+// slot takes it.
 void TSiblingServer::Dropped(TSiblingLink& link) {
   link.deleteLater();
+  QMetaObject::invokeMethod(this, &TSiblingServer::Accept, Qt::QueuedConnection);
   if (&link == FSibling) Unlink(TUnlinkReason::Closed);
   if (FHandOffDone && !FSibling) FinishHandOff();
 }

@@ -37,6 +37,8 @@ inline constexpr uint32_t kSiblingVersion = 0x405;  // asks for the version answ
 inline constexpr uint32_t kSiblingReplyFlag = 0x80000000;
 
 inline constexpr uint64_t kSiblingLinkedAnswer = 1;
+// A text to the host refused: too much already waits to be sent to it.
+inline constexpr uint64_t kSiblingTextRefused = 1;
 inline constexpr uint64_t kSiblingVersionAnswer = 6619140;  // 0x650004
 
 // The largest payload a reader accepts; a longer frame ends the connection.
@@ -66,6 +68,8 @@ class TSiblingFrameReader {
   // Set when a frame was malformed (too long a payload, a reply that is not
   // 8 bytes); the stream cannot be trusted after that.
   bool Broken() const { return FBroken; }
+  // Part of a frame has arrived and waits for the rest.
+  bool Pending() const { return !FBuffer.isEmpty(); }
 
  private:
   QByteArray FBuffer;
@@ -87,6 +91,12 @@ class TSiblingLink : public QObject {
   void Reply(uint32_t request, uint64_t result);
   void Close();
   bool IsOpen() const;
+  // Closes the link when a frame, once begun, is not complete within Ms milliseconds;
+  // 0 (the default) waits for ever.
+  void SetFrameDeadline(int Ms) { FFrameDeadlineMs = Ms; }
+  // Closes the link when no request arrives for Ms milliseconds, counted from now and
+  // from every request; 0 (the default) stops counting.
+  void SetIdleDeadline(int Ms);
 
   std::function<void(TSiblingLink&, const TSiblingFrame&)> OnRequest;
   std::function<void(TSiblingLink&, uint32_t request, uint64_t result)> OnReply;
@@ -99,15 +109,25 @@ class TSiblingLink : public QObject {
   void Send(const TSiblingFrame& frame);
   void Write(const QByteArray& bytes);
   void ReadFrames();
+  void ReadWaiting();
+  void WatchFrameDeadline(bool completedFrames);
   void Closed();
 
   QLocalSocket* FSocket;
   TSiblingFrameReader FReader;
   bool FClosed = false;
+  int FFrameDeadlineMs = 0;
+  int FIdleDeadlineMs = 0;
+  QTimer FFrameTimer;
+  QTimer FIdleTimer;
 };
 
-// The terminal's end. Any connection may send requests; the one that sent
-// the link request last is the sibling and receives the lines.
+// The terminal's end. Any connection of this user's may send requests; the
+// one that sent the link request last is the sibling and receives the lines.
+// Connections of other users are closed unread. A connection beyond
+// kMaxConnections waits until another one ends; one that sends half a frame
+// (FrameTimeoutMs) or, unless it is the sibling, no request at all
+// (IdleTimeoutMs) is closed.
 class TSiblingServer : public QObject {
   Q_OBJECT
  public:
@@ -116,8 +136,12 @@ class TSiblingServer : public QObject {
   explicit TSiblingServer(QObject* parent = nullptr);
   ~TSiblingServer() override;
 
-  // Listens under a name unique to this process, readable by this user only.
+  // Listens in a folder only this user can enter (see PrivateLinkFolder)
+  // under a name unique to this process; a name already taken there gives
+  // way to another. Either is said through OnNotice.
   bool Listen();
+  // Listens at Path itself; whoever chooses Path answers for its folder.
+  bool ListenAt(const QString& Path);
   // The socket's full path, for the siblings; empty when not listening.
   QString ServerName() const;
 
@@ -139,12 +163,19 @@ class TSiblingServer : public QObject {
   // Answers a request of a connection (0x400 to 0x403, 0x405, others).
   std::function<uint64_t(const TSiblingFrame&)> OnRequest;
   std::function<void(TUnlinkReason)> OnUnlink;
+  // Texts for the user about where the link listens. Unassigned: the
+  // diagnostic output.
+  std::function<void(const QString& Text)> OnNotice;
 
   int AnswerTimeoutMs = 2000;
+  // Set before the connections they apply to.
+  int FrameTimeoutMs = 5000;
+  int IdleTimeoutMs = 60000;
   static constexpr int kMaxConnections = 16;
 
  private:
   void Accept();
+  void ShowNotice(const QString& Text);
   void Serve(TSiblingLink& link, const TSiblingFrame& frame);
   void LinkUp(TSiblingLink& link, uint32_t pid);
   void Answered(TSiblingLink& link, uint32_t request);
@@ -153,6 +184,7 @@ class TSiblingServer : public QObject {
   void FinishHandOff();
 
   QLocalServer* FServer;
+  QString FOneOffFolder;  // made for this server alone, removed with it
   std::vector<QPointer<TSiblingLink>> FLinks;
   TSiblingLink* FSibling = nullptr;
   qint64 FSiblingPid = 0;

@@ -1,5 +1,7 @@
 #include "comm/TelnetClient.h"
 
+#include <algorithm>
+
 #include "comm/TelnetCodes.h"
 
 namespace {
@@ -26,34 +28,73 @@ bool WeMayEnable(unsigned char option) {
   return option == kBinary || option == kSuppressGoAhead || option == kTerminalType;
 }
 
-// One answer to every option command, with no record of option states: agree to what this
-// terminal supports, refuse the rest, and acknowledge every refusal.
-unsigned char AnsweringVerb(unsigned char verb, unsigned char option) {
-  switch (verb) {
-    case kWill:
-      return HostMayEnable(option) ? kDo : kDont;
-    case kDo:
-      return WeMayEnable(option) ? kWill : kWont;
-    case kWont:
-      return kDont;
-    default:  // DONT
-      return kWont;
-  }
+char Byte(unsigned char value) {
+  return static_cast<char>(value);
 }
 
-// The body is what stands between SB and SE. Only a request for the terminal type is answered.
-void AnswerSubnegotiation(const std::string& body, std::string& reply) {
-  if (body.size() < 2 || static_cast<unsigned char>(body[0]) != kTerminalType ||
-      static_cast<unsigned char>(body[1]) != kTerminalTypeSend) {
-    return;
-  }
-  reply += {static_cast<char>(kIac), static_cast<char>(kSb), static_cast<char>(kTerminalType),
-            static_cast<char>(kTerminalTypeIs)};
-  reply += kTerminalName;
-  reply += {static_cast<char>(kIac), static_cast<char>(kSe)};
+void AppendCommand(std::string& reply, unsigned char verb, unsigned char option) {
+  reply += {Byte(kIac), Byte(verb), Byte(option)};
 }
 
 }  // namespace
+
+void TTelnetProtocol::Reset() {
+  FPending.clear();
+  FHost = {};
+  FOurs = {};
+}
+
+// WILL and DO ask to enable an option, WONT and DONT to disable it. Only a change is
+// answered; a request this terminal cannot grant is refused once.
+void TTelnetProtocol::Negotiate(unsigned char verb, unsigned char option, std::string& Reply) {
+  const bool hostSide = verb == kWill || verb == kWont;
+  TOption& state = hostSide ? FHost[option] : FOurs[option];
+  const unsigned char agree = hostSide ? kDo : kWill;
+  const unsigned char refuse = hostSide ? kDont : kWont;
+  if (verb == kWont || verb == kDont) {
+    state.Refused = false;
+    if (!state.Enabled) return;
+    state.Enabled = false;
+    AppendCommand(Reply, refuse, option);
+    return;
+  }
+  if (state.Enabled) return;
+  if (hostSide ? HostMayEnable(option) : WeMayEnable(option)) {
+    state.Enabled = true;
+    AppendCommand(Reply, agree, option);
+  } else if (!state.Refused) {
+    state.Refused = true;
+    AppendCommand(Reply, refuse, option);
+  }
+}
+
+// Inside a subnegotiation IAC IAC is a data byte and only IAC SE ends it; a lone SE is
+// part of it.
+TTelnetProtocol::TSubnegotiation TTelnetProtocol::FindSubnegotiationEnd(
+    std::size_t Start) const {
+  const std::size_t window = std::min(FPending.size(), Start + kSubnegotiationLimit);
+  for (std::size_t i = Start + 2; i + 1 < window; ++i) {
+    if (static_cast<unsigned char>(FPending[i]) != kIac) continue;
+    if (static_cast<unsigned char>(FPending[i + 1]) == kSe) return {i + 2, true};
+    ++i;
+  }
+  if (FPending.size() - Start >= kSubnegotiationLimit) return {Start + kSubnegotiationLimit, false};
+  return {0, false};
+}
+
+// Only a request for the terminal type is answered, and only once this terminal has
+// agreed to tell it.
+void TTelnetProtocol::AnswerSubnegotiation(std::size_t Start, std::size_t End,
+                                           std::string& Reply) const {
+  if (End < Start + 6 || !FOurs[kTerminalType].Enabled ||
+      static_cast<unsigned char>(FPending[Start + 2]) != kTerminalType ||
+      static_cast<unsigned char>(FPending[Start + 3]) != kTerminalTypeSend) {
+    return;
+  }
+  Reply += {Byte(kIac), Byte(kSb), Byte(kTerminalType), Byte(kTerminalTypeIs)};
+  Reply += kTerminalName;
+  Reply += {Byte(kIac), Byte(kSe)};
+}
 
 void TTelnetProtocol::Parse(const std::string& Received, std::string& Reply, std::string& Data) {
   FPending += Received;
@@ -73,16 +114,13 @@ void TTelnetProtocol::Parse(const std::string& Received, std::string& Reply, std
     if (command >= kFirstTwoByteCommand && command <= kLastTwoByteCommand) {
       consumed += 2;
     } else if (command == kSb) {
-      // The first SE ends the subnegotiation, whatever stands before it.
-      const std::size_t end = bytes.find(static_cast<char>(kSe), consumed + 2);
-      if (end == std::string::npos) break;
-      AnswerSubnegotiation(bytes.substr(consumed + 2, end - consumed - 2), Reply);
-      consumed = end + 1;
+      const TSubnegotiation found = FindSubnegotiationEnd(consumed);
+      if (found.End == 0) break;
+      if (found.Ended) AnswerSubnegotiation(consumed, found.End, Reply);
+      consumed = found.End;
     } else if (command >= kWill && command <= kDont) {
       if (consumed + 2 == count) break;  // the option byte has not arrived
-      const auto option = static_cast<unsigned char>(bytes[consumed + 2]);
-      Reply += {static_cast<char>(kIac), static_cast<char>(AnsweringVerb(command, option)),
-                static_cast<char>(option)};
+      Negotiate(command, static_cast<unsigned char>(bytes[consumed + 2]), Reply);
       consumed += 3;
     } else if (command == kIac) {
       Data += static_cast<char>(kIac);
@@ -92,21 +130,17 @@ void TTelnetProtocol::Parse(const std::string& Received, std::string& Reply, std
     }
   }
   FPending.erase(0, consumed);
-  // Only an unterminated subnegotiation can outgrow the pending area. Its body so far is
-  // dropped; IAC SB and the option stay pending, so the rest of it, up to its SE, is still
-  // removed from the text when it arrives.
-  if (FPending.size() > kPendingCapacity) FPending.resize(3);
 }
 
 std::string TTelnetClient::ReceiveText() {
   std::string reply;
   std::string text;
   FProtocol.Parse(TTCPClient::ReceiveText(), reply, text);
-  if (!reply.empty()) SendText(reply);
+  if (!reply.empty()) SendAnswer(reply);
   return text;
 }
 
 void TTelnetClient::SendBreak() {
   if (Status() != TSocketStatus::Connected) return;
-  SendText({static_cast<char>(kIac), static_cast<char>(kBreak)});
+  SendText({Byte(kIac), Byte(kBreak)});
 }

@@ -6,14 +6,15 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QHostAddress>
-#include <QHostInfo>
 #include <QTcpSocket>
 #include <QTimer>
 #include <charconv>
 #include <map>
+#include <optional>
 #include <stdexcept>
 #include <utility>
 
+#include "comm/HostLookup.h"
 #include "text/Codec.h"
 #include "text/QtCodec.h"
 
@@ -78,8 +79,6 @@ const std::map<int, const char*>& WinsockTexts() {
 constexpr int kWsaNotConnected = 10057;
 constexpr int kWsaNetworkDown = 10050;
 constexpr int kWsaHostNotFound = 11001;
-constexpr int kWsaTryAgain = 11002;
-constexpr int kWsaNoData = 11004;
 constexpr int kCloseLingerMs = 5000;
 constexpr int kTurnBudgetMs = 10;
 
@@ -96,27 +95,11 @@ int NetworkErrorCode(const QString& errorString) {
   return kWsaNetworkDown;
 }
 
-int HostLookupCode(const QHostInfo& info) {
-  switch (info.error()) {
-    case QHostInfo::NoError:
-      return info.addresses().isEmpty() ? kWsaNoData : 0;
-    case QHostInfo::HostNotFound:
-      return kWsaHostNotFound;
-    case QHostInfo::UnknownError:
-      break;
-  }
-  return kWsaTryAgain;
-}
-
-// An address literal, with the brackets of "[::1]" accepted.
-bool IsAddressLiteral(QString& host) {
-  if (host.startsWith('[') && host.endsWith(']')) {
-    const QString inner = host.mid(1, host.size() - 2);
-    if (QHostAddress(inner).isNull()) return false;
-    host = inner;
-    return true;
-  }
-  return !QHostAddress(host).isNull();
+// "[::1]" becomes "::1"; anything else stays as it is.
+void UnwrapAddressLiteral(QString& host) {
+  if (!host.startsWith('[') || !host.endsWith(']')) return;
+  const QString inner = host.mid(1, host.size() - 2);
+  if (!QHostAddress(inner).isNull()) host = inner;
 }
 
 std::optional<quint16> ServicePort(const std::string& name, const char* protocolName) {
@@ -263,22 +246,13 @@ void TCustomWSocket::ReleaseClosedSockets() {
   FClosing = std::move(waiting);
 }
 
-std::optional<TSocketAddress> TCustomWSocket::LookupAddress(const std::string& Host,
-                                                            const std::string& Port,
-                                                            const char* ProtocolName) {
+TSocketAddress TCustomWSocket::LookupAddress(const std::string& Host, const std::string& Port,
+                                             const char* ProtocolName) {
   TSocketAddress address;
   const std::optional<quint16> service = ServicePort(Port, ProtocolName);
   address.Port = service ? *service : PortNumber(Port);
   address.Host = ToQString(Host);
-  if (!IsAddressLiteral(address.Host)) {
-    // Resolved here so that an unknown host fails the open at once; Qt resolves the name
-    // again (from its cache) when it connects and tries each address in turn.
-    const int code = HostLookupCode(QHostInfo::fromName(address.Host));
-    if (code != 0) {
-      SocketError(code);
-      return std::nullopt;
-    }
-  }
+  UnwrapAddressLiteral(address.Host);
   return address;
 }
 
@@ -292,28 +266,67 @@ TTCPClient::~TTCPClient() {
 
 void TTCPClient::Open() {
   if (Status() != TSocketStatus::Idle) return;
-  const std::optional<TSocketAddress> address = LookupAddress(Host, Port, "tcp");
-  if (!address) return;
+  const TSocketAddress address = LookupAddress(Host, Port, "tcp");
   StartingConnection();
+  FSocketHandle = -1;
+  FPeerClosed = false;
+  FReadingStopped = false;
+  FPortNumber = address.Port;
+  SetStatus(TSocketStatus::Connecting);
+  if (const QHostAddress literal(address.Host); !literal.isNull()) {
+    FAddresses = {literal};
+    ConnectToNextAddress();
+    return;
+  }
+  FLookup = THostResolver::Default()->Lookup(
+      address.Host, this, [this](const THostAnswer& answer) { Resolved(answer); });
+}
+
+// A name that cannot be found fails the attempt as a refused connection does.
+void TTCPClient::Resolved(const THostAnswer& Answer) {
+  FLookup.reset();
+  if (Answer.Error != 0) {
+    SocketError(Answer.Error);
+    return;
+  }
+  FAddresses = Answer.Addresses;
+  ConnectToNextAddress();
+}
+
+void TTCPClient::ConnectToNextAddress() {
   auto* socket = new QTcpSocket(this);
   socket->setReadBufferSize(kReadBufferSize);
   WatchSocket(socket);
   FSocket = socket;
-  FSocketHandle = -1;
-  FPeerClosed = false;
-  SetStatus(TSocketStatus::Connecting);
-  socket->connectToHost(address->Host, address->Port);
+  socket->connectToHost(FAddresses.takeFirst(), FPortNumber);
 }
 
 void TTCPClient::Close() {
   if (Status() != TSocketStatus::Connected && Status() != TSocketStatus::Connecting) return;
+  FLookup.reset();
+  FAddresses.clear();
   ShutdownSocket(FSocket);
   FPeerClosed = false;
   SetStatus(TSocketStatus::Idle);
 }
 
-void TTCPClient::SendText(const std::string& Text) {
+bool TTCPClient::SendText(const std::string& Text) {
+  if (Unsent() + static_cast<qint64>(Text.size()) > kMaxUnsent) return false;
   SocketSend(FSocket, Text);
+  return true;
+}
+
+void TTCPClient::SendAnswer(const std::string& Text) {
+  SocketSend(FSocket, Text);
+}
+
+qint64 TTCPClient::Unsent() const {
+  return FSocket ? FSocket->bytesToWrite() : 0;
+}
+
+// Once the peer has closed, nothing more leaves; what it sent last is still read.
+bool TTCPClient::OutputFull() const {
+  return !FPeerClosed && Unsent() > kMaxUnsent - kAnswerReserve;
 }
 
 std::string TTCPClient::ReceiveText() {
@@ -334,6 +347,8 @@ void TTCPClient::WatchSocket(QTcpSocket* Socket) {
           [this, Socket] { InSocketSignal([&] { SocketDisconnected(Socket); }); });
   connect(Socket, &QTcpSocket::errorOccurred, this,
           [this, Socket] { InSocketSignal([&] { SocketFailed(Socket); }); });
+  connect(Socket, &QTcpSocket::bytesWritten, this,
+          [this, Socket] { InSocketSignal([&] { SocketBytesWritten(Socket); }); });
 }
 
 bool TTCPClient::IsCurrent(const QTcpSocket* Socket) const {
@@ -364,9 +379,22 @@ void TTCPClient::SocketDisconnected(QTcpSocket* Socket) {
   PostNotice();
 }
 
+void TTCPClient::SocketBytesWritten(QTcpSocket* Socket) {
+  if (FReadingStopped && IsCurrent(Socket) && !OutputFull()) {
+    FReadingStopped = false;
+    PostNotice();
+  }
+}
+
 void TTCPClient::SocketFailed(QTcpSocket* Socket) {
   // A closing peer is reported by the disconnection, not as a failure.
   if (!IsCurrent(Socket) || Socket->error() == QAbstractSocket::RemoteHostClosedError) return;
+  // An address that cannot be reached gives way to the next one of the name.
+  if (FSocketHandle < 0 && !FAddresses.isEmpty()) {
+    ShutdownSocket(FSocket);
+    ConnectToNextAddress();
+    return;
+  }
   SocketError(WinsockCode(*Socket));
 }
 
@@ -384,6 +412,10 @@ void TTCPClient::Notice() {
   turn.start();
   for (qint64 offered = 0; offered < kReadPerTurn && !turn.hasExpired(kTurnBudgetMs);) {
     if (FHeld || FRaising || !IsCurrent(FSocket)) return;
+    if (OutputFull()) {
+      FReadingStopped = true;
+      return;
+    }
     QTcpSocket* socket = FSocket;
     const qint64 unread = socket->bytesAvailable();
     if (unread == 0) {

@@ -2,16 +2,20 @@
 // events on the thread that owns the component (the main thread).
 #pragma once
 
+#include <QHostAddress>
+#include <QList>
 #include <QObject>
 #include <QPointer>
 #include <QString>
 #include <cstdint>
 #include <functional>
-#include <optional>
+#include <memory>
 #include <string>
 #include <vector>
 
 class QTcpSocket;
+class THostLookup;
+struct THostAnswer;
 
 enum class TSocketStatus : std::uint8_t {
   NotStarted,  // the socket layer failed to start; Qt's needs no start-up, so never held
@@ -23,7 +27,8 @@ enum class TSocketStatus : std::uint8_t {
 // The socket handle carried by the notifications.
 using TSocket = qintptr;
 
-// What a host and port text resolve to: a host Qt connects to and a port number.
+// What a host and port text stand for: an address literal (brackets removed) or a host
+// name still to be looked up, and a port number.
 struct TSocketAddress {
   QString Host;
   quint16 Port = 0;
@@ -69,12 +74,12 @@ class TCustomWSocket : public QObject {
   // Runs Handler as the slot of a socket signal: sockets shut down meanwhile are not freed
   // until every such slot has returned.
   void InSocketSignal(const std::function<void()>& Handler);
-  // Resolves Host (an IPv4 or IPv6 address, or a host name) and Port (a service name or a
-  // decimal number). A failed name lookup is reported through SocketError and gives nothing.
-  // Throws std::invalid_argument for a Port that is neither a service nor a number, and
+  // Reads Host (an IPv4 or IPv6 address, "[...]" accepted, or a host name, which is looked
+  // up later without waiting) and Port (a service name or a decimal number). Throws
+  // std::invalid_argument for a Port that is neither a service nor a number, and
   // std::out_of_range for a number outside 0 to 65535.
-  std::optional<TSocketAddress> LookupAddress(const std::string& Host, const std::string& Port,
-                                              const char* ProtocolName);
+  TSocketAddress LookupAddress(const std::string& Host, const std::string& Port,
+                               const char* ProtocolName);
 
  private:
   void PostRelease();
@@ -96,12 +101,19 @@ class TTCPClient : public TCustomWSocket {
   ~TTCPClient() override;
 
   // Starts a connection to Host and Port when idle; afterwards Status is Connecting while the
-  // attempt is under way, and any other state means it failed at once (see LastError).
+  // attempt is under way, and any other state means it failed at once (see LastError). A
+  // host name is looked up through THostResolver::Default() without waiting; a name that
+  // cannot be found is reported later through OnError (11001 and the like), as a refused
+  // connection is, and Status stays Connecting. The addresses are tried in turn.
   void Open();
-  // Ends the connection when connected or connecting; Status becomes Idle and no event of
-  // the connection follows.
+  // Ends the connection when connected or connecting, also while the host name is being
+  // looked up; Status becomes Idle and no event of the connection follows.
   void Close();
-  void SendText(const std::string& Text);
+  // Queues Text for the host whole, or refuses it (false, nothing queued) when the bytes
+  // waiting to be sent would then exceed kMaxUnsent.
+  bool SendText(const std::string& Text);
+  // Bytes queued for the host that the network has not taken yet.
+  qint64 Unsent() const;
   // The bytes now available, at most 1,024; called from OnData. OnData is raised again, one
   // event-loop turn later, while unread bytes remain.
   virtual std::string ReceiveText();
@@ -121,27 +133,45 @@ class TTCPClient : public TCustomWSocket {
   // OnData is raised again and again in one event-loop turn until the owner has read this
   // much (or a few milliseconds have passed); the rest waits for the next turn.
   static constexpr qint64 kReadPerTurn = 64 * 1024;
+  // At most this many bytes wait to be sent to the host.
+  static constexpr qint64 kMaxUnsent = 4 << 20;
+  // Reading stops while fewer than this many bytes are left below kMaxUnsent, so that a
+  // protocol's answers to one received block always fit; TCP then holds the host back
+  // until the queue drains.
+  static constexpr qint64 kAnswerReserve = 4096;
 
  protected:
+  // Sends a protocol's answer to what was just received. Never refused: reading stops
+  // before the queue is too full for it.
+  void SendAnswer(const std::string& Text);
   // Called by Open before a new connection is attempted.
   virtual void StartingConnection() {}
 
  private:
+  void Resolved(const THostAnswer& Answer);
+  void ConnectToNextAddress();
   void WatchSocket(QTcpSocket* Socket);
   void SocketConnected(QTcpSocket* Socket);
   void SocketReadyRead(QTcpSocket* Socket);
   void SocketDisconnected(QTcpSocket* Socket);
   void SocketFailed(QTcpSocket* Socket);
+  void SocketBytesWritten(QTcpSocket* Socket);
+  // Too much waits to be sent for another block to be read.
+  bool OutputFull() const;
   bool IsCurrent(const QTcpSocket* Socket) const;
   void PostNotice();
   void Notice();
   void RaiseData();
   void RaiseClose();
 
+  std::unique_ptr<THostLookup> FLookup;  // the host name's lookup, while it runs
+  QList<QHostAddress> FAddresses;        // addresses still to try
+  quint16 FPortNumber = 0;
   QPointer<QTcpSocket> FSocket;
   TSocket FSocketHandle = -1;  // the connected socket's handle, kept for OnClose
   bool FPeerClosed = false;    // the peer has closed; OnClose follows the unread bytes
   bool FHeld = false;
   bool FNoticePosted = false;
   bool FRaising = false;  // an OnData or OnClose handler is running
+  bool FReadingStopped = false;  // by a full output queue; resumed as it drains
 };

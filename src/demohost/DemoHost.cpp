@@ -12,6 +12,8 @@
 namespace {
 
 constexpr int kBotJob = 0;
+constexpr int kLastUserNumber = 99999;  // user IDs have five digits
+constexpr std::size_t kMaxLoginAddresses = 1024;
 
 }  // namespace
 
@@ -44,9 +46,17 @@ int TDemoHost::ClientCount() const {
   return static_cast<int>(Sessions().size());
 }
 
+int TDemoHost::LoggedInCount() const {
+  const auto sessions = Sessions();
+  return static_cast<int>(
+      std::count_if(sessions.begin(), sessions.end(), [](const TDemoSession* s) { return s->LoggedIn(); }));
+}
+
+// Logged-in users have their own bound (checked at the login); a connection
+// still logging in counts against the larger one of those at the prompts.
 void TDemoHost::Accept(QTcpServer& server) {
   while (QTcpSocket* socket = server.nextPendingConnection()) {
-    if (ClientCount() >= FLimits.MaxUsers) {
+    if (ClientCount() - LoggedInCount() >= FLimits.MaxLoggingIn) {
       Refuse(socket);
       continue;
     }
@@ -70,7 +80,7 @@ void TDemoHost::Remove(TDemoSession* session) {
   const auto found = std::find(FSessions.begin(), FSessions.end(), session);
   if (found == FSessions.end()) return;
   FSessions.erase(found);
-  if (!session->UserId().empty())
+  if (session->InConference())
     SendToConference(session->Handle() + Sjis(" さんが接続を終えました－"));
   session->deleteLater();
 }
@@ -82,10 +92,35 @@ std::vector<TDemoSession*> TDemoHost::Sessions() const {
   return sessions;
 }
 
+const char* TDemoHost::RefusedLogin(const QHostAddress& address) {
+  if (LoggedInCount() >= FLimits.MaxUsers) return "－ただいま満員です。しばらくしてからおつなぎください－";
+  if (FNextUserNumber > kLastUserNumber) return "－本日の受付は終了しました－";
+  ForgetRestedAddresses();
+  const auto [entry, added] = FLoginBuckets.try_emplace(address.toString(), TLoginBucket{});
+  TLoginBucket& bucket = entry->second;
+  if (added) {
+    bucket.Tokens = FLimits.LoginBurst;
+    bucket.Clock.start();
+  }
+  bucket.Tokens = std::min<double>(FLimits.LoginBurst,
+                                   bucket.Tokens + bucket.Clock.restart() * FLimits.LoginsPerSecond / 1000.0);
+  if (bucket.Tokens < 1) return "－ログインが続きすぎます。しばらくしてからおつなぎください－";
+  bucket.Tokens -= 1;
+  return nullptr;
+}
+
+// An address whose bucket has filled up again is as good as new; so the
+// table holds only addresses that logged in lately.
+void TDemoHost::ForgetRestedAddresses() {
+  if (FLoginBuckets.size() < kMaxLoginAddresses) return;
+  const qint64 restMs = qint64{1000} * FLimits.LoginBurst / std::max(FLimits.LoginsPerSecond, 1);
+  std::erase_if(FLoginBuckets, [restMs](const auto& entry) { return entry.second.Clock.hasExpired(restMs); });
+}
+
 std::string TDemoHost::NewUserId() {
+  if (FNextUserNumber > kLastUserNumber) return {};
   char id[16];
-  std::snprintf(id, sizeof id, "WMB%05d", FNextUserNumber % 100000);
-  ++FNextUserNumber;
+  std::snprintf(id, sizeof id, "WMB%05d", FNextUserNumber++);
   return id;
 }
 
@@ -136,7 +171,7 @@ bool TDemoHost::Page(TDemoSession& from, const std::string& to, const std::strin
       continue;
     from.SendLine(ServiceText::PageSent(session->UserId()));
     session->SendLine(ServiceText::PageNotice(from.UserId()));
-    session->SendLine(text);
+    session->SendLine(ServiceText::PageText(from.UserId(), text));
     return true;
   }
   return false;

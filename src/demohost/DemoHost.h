@@ -3,11 +3,13 @@
 // login, a menu and a real-time conference with a resident bot, all text in
 // code page 932 with CR LF, in the line conventions Wombat's view colours.
 
+#include <QElapsedTimer>
 #include <QHostAddress>
 #include <QObject>
 #include <QPointer>
 #include <QTimer>
 #include <cstddef>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -20,7 +22,11 @@ class TDemoSession;
 
 // The bounds of the host; tests shorten them.
 struct TDemoHostLimits {
-  int MaxUsers = 32;
+  int MaxUsers = 32;                       // logged-in users
+  int MaxLoggingIn = 64;                   // connections still at the login prompts
+  int LoginSeconds = 60;                   // from the connection to the login, whatever arrives
+  int LoginsPerSecond = 1;                 // sustained rate of logins from one address
+  int LoginBurst = 20;                     // logins from one address taken at once
   std::size_t MaxLineBytes = 400;          // longer lines are refused
   std::size_t MaxDiscardedBytes = 65536;   // of one overlong line, then the client is dropped
   qint64 MaxOutputQueue = 256 * 1024;      // unsent bytes before a client is dropped
@@ -46,8 +52,13 @@ class TDemoHost : public QObject {
   const TDemoHostLimits& Limits() const { return FLimits; }
   // Connected clients, logged in or not.
   int ClientCount() const;
+  int LoggedInCount() const;
 
   // For the sessions.
+  // Why a login from this address cannot be let in now; nullptr when it can.
+  // Counts the login when it is let in.
+  const char* RefusedLogin(const QHostAddress& address);
+  // A user ID never issued before while the host runs; empty once all are used.
   std::string NewUserId();
   // The login ID, with a number added while another user has that handle.
   std::string UniqueHandle(const std::string& loginId) const;
@@ -65,6 +76,7 @@ class TDemoHost : public QObject {
   void SendToConference(const std::string& line, const TDemoSession* except = nullptr);
   std::vector<TDemoSession*> Sessions() const;
   void BotSpeaks();
+  void ForgetRestedAddresses();
 
   TDemoHostLimits FLimits;
   std::vector<std::unique_ptr<QTcpServer>> FServers;
@@ -74,4 +86,9 @@ class TDemoHost : public QObject {
   QString FError;
   int FNextJob = 1;
   int FNextUserNumber = 1;
+  struct TLoginBucket {
+    double Tokens;
+    QElapsedTimer Clock;
+  };
+  std::map<QString, TLoginBucket> FLoginBuckets;  // by address
 };

@@ -73,6 +73,10 @@ TDemoSession::TDemoSession(TDemoHost& host, QTcpSocket* socket, int job)
   FIdleTimer.setInterval(host.Limits().IdleSeconds * 1000);
   connect(&FIdleTimer, &QTimer::timeout, this, [this] { Drop("－一定時間入力がなかったので切断します－"); });
   FIdleTimer.start();
+  FLoginTimer.setSingleShot(true);
+  FLoginTimer.setInterval(host.Limits().LoginSeconds * 1000);
+  connect(&FLoginTimer, &QTimer::timeout, this, [this] { Drop("－ログインの時間が過ぎました－"); });
+  FLoginTimer.start();
   connect(FSocket, &QTcpSocket::readyRead, this, [this] { ReadSocket(); });
   Write(THostTelnet::Offer());
   SendLine(ServiceText::Notice("Wombat デモホスト (CB Band) へようこそ"));
@@ -199,13 +203,16 @@ void TDemoSession::HandleLine(const std::string& line) {
 
 void TDemoSession::HandleUserId(const std::string& line) {
   const std::string id = Trimmed(line);
-  if (IsLoginId(id)) {
+  if (IsLoginId(id) && !ServiceText::IsUserIdForm(id)) {
     FLoginId = id;
     FState = TState::Password;
     SendText("Password:");
     return;
   }
-  if (!id.empty()) SendLine(ServiceText::Notice("IDは16文字までの英数字です。"));
+  if (ServiceText::IsUserIdForm(id))
+    SendLine(ServiceText::Notice("WMBと数字だけのIDは使えません。"));
+  else if (!id.empty())
+    SendLine(ServiceText::Notice("IDは16文字までの英数字です。"));
   SendText("ID:");
 }
 
@@ -217,6 +224,8 @@ void TDemoSession::HandlePassword(const std::string& line) {
     SendText("ID:");
     return;
   }
+  if (const char* refused = FHost.RefusedLogin(FSocket->peerAddress())) return Drop(refused);
+  FLoginTimer.stop();
   FUserId = FHost.NewUserId();
   FHandle = FHost.UniqueHandle(FLoginId);
   FState = TState::Menu;
@@ -257,7 +266,10 @@ void TDemoSession::LeaveConference() {
 
 void TDemoSession::HandleConference(const std::string& line) {
   if (line.empty()) return;
-  if (line[0] != '/') return FHost.Say(*this, line);
+  if (line[0] != '/') {
+    if (MayDeliver(line)) FHost.Say(*this, line);
+    return;
+  }
   const auto [command, arguments] = FirstWord(line);
   const std::string name = ServiceText::Upper(command);
   if (name == "/E") return LeaveConference();
@@ -273,7 +285,14 @@ void TDemoSession::HandleConference(const std::string& line) {
 void TDemoSession::Page(const std::string& arguments) {
   const auto [to, text] = FirstWord(arguments);
   if (to.empty() || text.empty()) return SendLine(ServiceText::NeedParameter());
+  if (!MayDeliver(text)) return;
   if (!FHost.Page(*this, to, text)) SendLine(ServiceText::Notice("－そのIDの参加者はいません－"));
+}
+
+bool TDemoSession::MayDeliver(const std::string& text) {
+  if (!ServiceText::MimicsServiceLine(text)) return true;
+  SendLine(ServiceText::Notice("－ホストの行と紛らわしい文は送れません－"));
+  return false;
 }
 
 void TDemoSession::Quit() {
@@ -287,6 +306,7 @@ void TDemoSession::Quit() {
 void TDemoSession::Close() {
   FState = TState::Closing;
   FIdleTimer.stop();
+  FLoginTimer.stop();
   FSocket->disconnectFromHost();
   QTimer::singleShot(kCloseGraceMs, FSocket, [socket = FSocket] { socket->abort(); });
 }

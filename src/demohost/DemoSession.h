@@ -46,6 +46,9 @@ class TDemoSession : public QObject {
   void HandleMenu(const std::string& line);
   void HandleConference(const std::string& line);
   void Page(const std::string& arguments);
+  // False, with a notice to the user, for text that would pass for a line
+  // of the service's own.
+  bool MayDeliver(const std::string& text);
   void ShowMenu();
   void EnterConference();
   void LeaveConference();
@@ -73,4 +76,5 @@ class TDemoSession : public QObject {
   QElapsedTimer FOnline;
   int FDroppedLines = 0;
   QTimer FIdleTimer;
+  QTimer FLoginTimer;  // from the connection to the login
 };

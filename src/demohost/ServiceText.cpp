@@ -1,7 +1,10 @@
 #include "demohost/ServiceText.h"
 
+#include <algorithm>
 #include <cstdio>
+#include <string_view>
 
+#include "text/Analysis.h"
 #include "text/Codec.h"
 
 namespace ServiceText {
@@ -61,6 +64,23 @@ std::string PageNotice(const std::string& fromUserId) {
 
 std::string PageSent(const std::string& toUserId) {
   return Sjis("－") + toUserId + Sjis(" にメッセージを送りました－");
+}
+
+std::string PageText(const std::string& fromUserId, const std::string& text) {
+  return fromUserId + "> " + text;
+}
+
+bool MimicsServiceLine(const std::string& text) {
+  TAnalysis analysis;
+  for (std::size_t i = 0; i < text.size(); i += IsLeadByte(static_cast<unsigned char>(text[i])) ? 2 : 1)
+    if (analysis.Analyze(std::string_view(text).substr(i)) != lkNone) return true;
+  return false;
+}
+
+bool IsUserIdForm(const std::string& id) {
+  const std::string upper = Upper(id);
+  return upper.size() > 3 && upper.starts_with("WMB") &&
+         std::all_of(upper.begin() + 3, upper.end(), [](char c) { return c >= '0' && c <= '9'; });
 }
 
 std::string NeedParameter() { return Sjis("◆このコマンドはパラメーターが必要です◆"); }

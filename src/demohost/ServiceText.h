@@ -27,6 +27,13 @@ std::string ParticipantRow(int job, const std::string& userId, const std::string
 // The page notice: the sender's user ID and "のユーザーからのメッセージです－".
 std::string PageNotice(const std::string& fromUserId);
 std::string PageSent(const std::string& toUserId);
+// The page's text line, marked as the sender's: "WMB00001> text".
+std::string PageText(const std::string& fromUserId, const std::string& text);
+// True when a user's text, from any character on (where a terminal may fold
+// it), reads as a line of the service's own forms.
+bool MimicsServiceLine(const std::string& text);
+// True for a login ID of the form the host gives user IDs (WMB and digits).
+bool IsUserIdForm(const std::string& id);
 // "◆このコマンドはパラメーターが必要です◆" and "◆入力データエラー◆".
 std::string NeedParameter();
 std::string InputError();

@@ -2,7 +2,9 @@
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QSaveFile>
+#include <algorithm>
 #include <cstdio>
+#include <iterator>
 
 #include "demohost/DemoHost.h"
 
@@ -46,12 +48,15 @@ int main(int argc, char** argv) {
   const QCommandLineOption port("port", "Listen on port N; 0 takes a free one (default 2323).", "N",
                                 QString::number(kDefaultPort));
   const QCommandLineOption portFile("port-file", "Write the port listened on into FILE.", "FILE");
-  const QCommandLineOption maxUsers("max-users", "Let at most N users in (default 32).", "N", "32");
+  const QCommandLineOption maxUsers("max-users", "Let at most N users log in (default 32).", "N", "32");
+  const QCommandLineOption loginTimeout(
+      "login-timeout", "Disconnect a connection not logged in SECONDS after it came (default 60).",
+      "SECONDS", "60");
   const QCommandLineOption idle("idle", "Disconnect users idle for SECONDS (default 1800).",
                                 "SECONDS", "1800");
   const QCommandLineOption bot("bot-interval", "The bot speaks every SECONDS; 0 keeps it quiet (default 20).",
                                "SECONDS", "20");
-  parser.addOptions({listen, port, portFile, maxUsers, idle, bot});
+  parser.addOptions({listen, port, portFile, maxUsers, loginTimeout, idle, bot});
   if (!parser.parse(QCoreApplication::arguments())) {
     std::fprintf(stderr, "wombat-demohost: %s\n%s", qPrintable(parser.errorText()),
                  qPrintable(parser.helpText()));
@@ -59,14 +64,18 @@ int main(int argc, char** argv) {
   }
   parser.process(app);  // --help and --version
 
-  bool numbers[4] = {};
+  bool numbers[5] = {};
   const uint portNumber = parser.value(port).toUInt(&numbers[0]);
   TDemoHostLimits limits;
   limits.MaxUsers = parser.value(maxUsers).toInt(&numbers[1]);
   limits.IdleSeconds = parser.value(idle).toInt(&numbers[2]);
   limits.BotIntervalMs = static_cast<int>(parser.value(bot).toDouble(&numbers[3]) * 1000);
-  if (!numbers[0] || !numbers[1] || !numbers[2] || !numbers[3] || portNumber > 65535 ||
-      limits.MaxUsers < 1 || limits.IdleSeconds < 1 || limits.BotIntervalMs < 0)
+  limits.LoginSeconds = parser.value(loginTimeout).toInt(&numbers[4]);
+  limits.MaxLoggingIn = std::max(limits.MaxLoggingIn, 2 * limits.MaxUsers);
+  if (!std::all_of(std::begin(numbers), std::end(numbers), [](bool ok) { return ok; }) ||
+      portNumber > 65535 || limits.MaxUsers < 1 || limits.MaxUsers > 100000 ||
+      limits.IdleSeconds < 1 || limits.IdleSeconds > 86400 || limits.LoginSeconds < 1 ||
+      limits.LoginSeconds > 86400 || limits.BotIntervalMs < 0)
     return Fail("a number is out of range; see --help");
 
   TDemoHost host(limits);

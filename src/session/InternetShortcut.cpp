@@ -21,8 +21,9 @@ bool IsTrailByte(unsigned char c) {
   return c >= 0x40 && c <= 0xFC && c != 0x7F;
 }
 
-// The link text without the bytes a file name may not hold. "\" and "~" can
-// be the second byte of a double-byte character; such a pair is kept whole.
+// The link text without the bytes a file name may not hold, control bytes
+// included. "\" and "~" can be the second byte of a double-byte character;
+// such a pair is kept whole.
 std::string ShortcutName(const std::string& linkText) {
   std::string name;
   for (size_t i = 0; i < linkText.size(); ++i) {
@@ -31,7 +32,8 @@ std::string ShortcutName(const std::string& linkText) {
         IsTrailByte(static_cast<unsigned char>(linkText[i + 1]))) {
       name.append(linkText, i, 2);
       ++i;
-    } else if (kRemovedFromName.find(static_cast<char>(c)) == std::string_view::npos) {
+    } else if (c >= 0x20 && c != 0x7F &&
+               kRemovedFromName.find(static_cast<char>(c)) == std::string_view::npos) {
       name += static_cast<char>(c);
     }
   }

@@ -89,8 +89,9 @@ class TWombatForm : public QMainWindow {
   bool Paused() const;
 
   // Sends text to the host through the active transport, unchanged; nothing
-  // when no connection is up.
-  void SendToHost(const std::string& text);
+  // when no connection is up. False when the transport refused the text
+  // because too much already waits to be sent.
+  bool SendToHost(const std::string& text);
 
   // Makes or updates the entry "Demo" for the demo host on this loopback
   // port, selects it and connects (WombatFormDemo.cpp).
@@ -238,6 +239,8 @@ class TWombatForm : public QMainWindow {
   void FormKeyUp(QKeyEvent& key);
   void StoreShiftState(const QKeyEvent& key);
   void InputEditKeyPress();
+  // Tells the user that text for the host was refused.
+  void ShowOutputFull();
   void ShowHistory();
   void SpeedButton1Click(int tag);
   void SetFunctionKeyCaptions();
@@ -280,7 +283,8 @@ class TWombatForm : public QMainWindow {
   void CloseSiblingLink();
   void ExecQuokkaClick();
   uint64_t SiblingRequest(const TSiblingFrame& frame);
-  void SendSiblingText(const std::string& text);
+  // False when the text was refused because too much waits to be sent.
+  bool SendSiblingText(const std::string& text);
   void SiblingDisconnectRequest();
   void SiblingConnectRequest(const std::string& entryName);
   void ServePendingConnect();
@@ -297,6 +301,8 @@ class TWombatForm : public QMainWindow {
   QString FLinkServerName;
   bool FConnectPending = false;
   QString FPendingEntry;
+  static constexpr std::size_t kMaxDeferredSiblingBytes = 4 << 20;
+  std::size_t FDeferredSiblingBytes = 0;  // sibling text waiting for a pause to end
 
   // Owned objects.
   std::unique_ptr<TAccessPoint> AccessPoint1;

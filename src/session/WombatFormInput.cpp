@@ -160,12 +160,16 @@ void TWombatForm::StoreShiftState(const QKeyEvent& key) {
 }
 
 // Enter sends the line and a CR and puts the line on top of the history. The
-// box is emptied at once.
+// box is emptied at once. A line the transport refuses stays in the box.
 void TWombatForm::InputEditKeyPress() {
   const std::string line = FromQString(InputEdit->currentText());
+  if (!SendToHost(line + '\r')) return ShowOutputFull();
   FHistory.Add(line);
   ShowHistory();
-  SendToHost(line + '\r');
+}
+
+void TWombatForm::ShowOutputFull() {
+  PlatformUi().ShowMessage("送信待ちのデータが多すぎるため、送信できませんでした。");
 }
 
 // The drop-down list is the history, newest first; the box stays empty.
@@ -211,7 +215,7 @@ void TWombatForm::KF1Click() {
 // The clipboard's text goes to the host in one piece, each line ended by CR.
 void TWombatForm::Paste1Click() {
   const QString text = QGuiApplication::clipboard()->text();
-  if (!text.isEmpty()) SendToHost(WithCarriageReturns(FromQString(text)));
+  if (!text.isEmpty() && !SendToHost(WithCarriageReturns(FromQString(text)))) ShowOutputFull();
 }
 
 void TWombatForm::Paste2Click() {

@@ -96,16 +96,15 @@ void TWombatForm::ShowInViews(const std::vector<std::string>& lines,
   FUpdatingViews = false;
 }
 
-void TWombatForm::SendToHost(const std::string& text) {
+bool TWombatForm::SendToHost(const std::string& text) {
   switch (FConnectKind) {
     case kTelnet:
-      TCPClient1->SendText(text);
-      break;
+      return TCPClient1->SendText(text);
     case kSerialModem:
     case kTelephonyModem:
       SendToModem(text);
-      break;
+      return true;
     default:
-      break;
+      return true;
   }
 }

@@ -74,8 +74,7 @@ void TWombatForm::ExecQuokkaClick() {
 uint64_t TWombatForm::SiblingRequest(const TSiblingFrame& frame) {
   switch (frame.Message) {
     case kSiblingText:
-      SendSiblingText(frame.Payload);
-      return 0;
+      return SendSiblingText(frame.Payload) ? 0 : kSiblingTextRefused;
     case kSiblingEnd:
       QTimer::singleShot(0, this, [this] { WhenNotPaused([this] { SiblingDisconnectRequest(); }); });
       return 0;
@@ -93,12 +92,17 @@ uint64_t TWombatForm::SiblingRequest(const TSiblingFrame& frame) {
 }
 
 // Text may go out while the window waits for the sibling's answers (the
-// sibling may send it before it answers), but not during a pause.
-void TWombatForm::SendSiblingText(const std::string& text) {
-  if (Paused())
-    WhenNotPaused([this, text] { SendToHost(text); });
-  else
+// sibling may send it before it answers), but not during a pause. What waits
+// for the end of a pause has the transport's bound too.
+bool TWombatForm::SendSiblingText(const std::string& text) {
+  if (!Paused()) return SendToHost(text);
+  if (FDeferredSiblingBytes + text.size() > kMaxDeferredSiblingBytes) return false;
+  FDeferredSiblingBytes += text.size();
+  WhenNotPaused([this, text] {
+    FDeferredSiblingBytes -= text.size();
     SendToHost(text);
+  });
+  return true;
 }
 
 void TWombatForm::SiblingDisconnectRequest() {

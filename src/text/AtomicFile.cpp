@@ -93,6 +93,8 @@ bool WriteAllBytes(int descriptor, std::string_view bytes) {
 // never followed, so that no file outside the folder is written; only a
 // regular file passes its mode on.
 void WriteFileAtomically(const fs::path& path, std::string_view bytes, TFileAccess access) {
+  // The system would take a path with a NUL as the shorter one before it.
+  if (path.native().find('\0') != std::string::npos) RaiseInOutError(EINVAL);
   const bool isPrivate = access == TFileAccess::Private;
   TTemporaryFile file(path, isPrivate ? S_IRUSR | S_IWUSR : 0666);
   struct stat old {};
@@ -107,6 +109,7 @@ void WriteFileAtomically(const fs::path& path, std::string_view bytes, TFileAcce
 }
 
 void AppendToFile(const fs::path& path, std::string_view bytes) {
+  if (path.native().find('\0') != std::string::npos) RaiseInOutError(EINVAL);
   const int descriptor = ::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_NOFOLLOW | O_CLOEXEC,
                                 S_IRUSR | S_IWUSR);
   if (descriptor < 0) RaiseInOutError(errno);

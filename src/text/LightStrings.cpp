@@ -59,6 +59,8 @@ struct TFileCloser {
 using TFile = std::unique_ptr<std::FILE, TFileCloser>;
 
 TFile OpenFile(const std::string& fileName, const char* mode) {
+  // The system would take a name with a NUL as the shorter one before it.
+  if (fileName.find('\0') != std::string::npos) RaiseInOutError(EINVAL);
   TFile file(std::fopen(fileName.c_str(), mode));
   if (!file) RaiseInOutError(errno ? errno : EIO);
   return file;

@@ -29,6 +29,7 @@ size_t LinkEnd(std::string_view text, size_t pos) {
 }  // namespace
 
 bool IsDelimiter(unsigned char c) {
+  if (c < 0x20 || c == 0x7F) return true;
   switch (c) {
     case ' ':
     case '\'':

@@ -7,8 +7,9 @@
 
 enum TLinkKind : int { lkNoLink = 0, lkUrl = 1, lkMailAddress = 2 };
 
-// Ends a word or link: space, apostrophe, ( ) , < > [ ]. The double quote
-// and control bytes are not delimiters.
+// Ends a word or link: space, apostrophe, ( ) , < > [ ], and every control
+// byte (below 0x20, and 0x7F), so that no link holds one. The double quote is
+// not a delimiter.
 bool IsDelimiter(unsigned char c);
 
 // True when `text` continues at `pos` with "http://", "ftp://" or

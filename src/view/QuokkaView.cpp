@@ -6,8 +6,10 @@
 #include <algorithm>
 #include <limits>
 
+#include "text/Codec.h"
 #include "text/QtCodec.h"
 #include "view/LineFold.h"
+#include "view/Links.h"
 #include "view/QuokkaView.h"
 
 namespace {
@@ -238,13 +240,32 @@ void TQuokkaView::DrawLine(QPainter& Painter, int Top, int Index) {
   line.Own = DrawnPart(join.Own);
   // A link that runs in from an over-long line, or on beyond what is drawn,
   // is marked only where it is drawn.
-  if (DrawnPart(join.Before).size() == join.Before.size()) line.Before = join.Before;
+  const std::string before = LinkContextBefore(Index);
+  line.Before = before;
   if (line.Own.size() == join.Own.size()) line.After = DrawnPart(join.After);
   line.HeadLine = FLines.View(Index).size() >= 4 && !join.Continuation;
   line.BaseColor = FLineColors[static_cast<size_t>(Index)];
   const std::vector<TStyleRun> runs = StyleRuns(line, FStyle, FAnalysis);
   FPainter.Draw(Painter, Top, FLineHeight, FLineHeight - FVSpace, FBackBuffer.Width(), line, runs,
                 FStyle.Background, ::SelectedBytes(FLines, FSelStart, FSelEnd, Index));
+}
+
+// A link ends at a delimiter, so a line that holds one (or a double-byte
+// character) is the farthest a link that reaches Index can start.
+std::string TQuokkaView::LinkContextBefore(int Index) const {
+  constexpr size_t MostBytes = 8192;
+  std::string before;
+  for (int k = Index - 1; k >= 0 && FoldsIntoNext(FLines, k) && before.size() < MostBytes; --k) {
+    const std::string_view text = WithoutFoldMark(FLines.View(k));
+    if (DrawnPart(text).size() != text.size()) break;
+    before.insert(0, text);
+    if (std::any_of(text.begin(), text.end(), [](char c) {
+          const auto byte = static_cast<unsigned char>(c);
+          return IsDelimiter(byte) || IsLeadByte(byte);
+        }))
+      break;
+  }
+  return before;
 }
 
 // The start of a line that covers the back buffer's width: drawing costs in

@@ -355,6 +355,9 @@ class TQuokkaView : public QAbstractScrollArea {
   TRowKey RowKey(int Index) const;
   void DrawLine(QPainter& Painter, int Top, int Index);
   std::string_view DrawnPart(std::string_view Text) const;
+  // The text of the stored lines before Index that fold into it, as far back
+  // as a link may run in from; only lines drawn whole count.
+  std::string LinkContextBefore(int Index) const;
   void NormalizeAccentWords();
 
   TBvStyle FBvStyle{bvClientLow};

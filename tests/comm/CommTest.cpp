@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QThread>
@@ -155,6 +156,89 @@ TEST(Comm, ABlockLongerThanTheOutputQueueIsRefusedWhole) {
   EXPECT_EQ(line.ReadAvailable(100), "");
   comm.WriteString(std::string(4096, 'y'));
   EXPECT_EQ(line.ReadAvailable().size(), 4096u);
+}
+
+// Fills the line of a far end that reads nothing until the port refuses more;
+// gives the bytes the port took.
+std::string StallTheLine(TComm& comm) {
+  const std::string block(4096, 's');
+  std::string taken;
+  for (int i = 0; i < 1000; ++i) {
+    try {
+      comm.WriteString(block);
+    } catch (const ECommReadWriteError& e) {
+      EXPECT_EQ(e.ErrorCode, ENOBUFS);
+      return taken;
+    }
+    taken += block;
+  }
+  ADD_FAILURE() << "the port never refused more output";
+  return taken;
+}
+
+// Writes never wait for room; a line that takes nothing for a second has its
+// queued output given up and said, and is usable again afterwards.
+TEST(Comm, AStalledLineNeverHoldsTheWriterAndIsGivenUpAfterASecond) {
+  TPseudoTerminal line;
+  TComm comm;
+  comm.SetPortName(PathOf(line));
+  std::vector<QString> messages;
+  comm.OnMessage = [&](const QString& text) { messages.push_back(text); };
+  comm.Open();
+  QElapsedTimer clock;
+  clock.start();
+  StallTheLine(comm);
+  // Dozens of writes against a full line; one wait for room would be a second.
+  EXPECT_LT(clock.elapsed(), 900);
+  EXPECT_TRUE(messages.empty());
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !messages.empty(); }, 5000));
+  EXPECT_EQ(messages,
+            std::vector<QString>{QStringLiteral("入出力エラー ErrorCode = %1").arg(ETIMEDOUT)});
+
+  while (!line.ReadAvailable(100).empty()) {
+  }
+  comm.WriteString("after\r");
+  EXPECT_EQ(line.ReadAvailable(), "after\r");
+  EXPECT_EQ(messages.size(), 1u);
+}
+
+// Output queued at the close goes out in the background; a new open of the
+// device meanwhile waits for that close instead of finding the device busy.
+TEST(Comm, CloseReturnsAtOnceAndANewOpenWaitsForTheCloseToFinish) {
+  TPseudoTerminal line;
+  TComm first, second;
+  first.SetPortName(PathOf(line));
+  second.SetPortName(PathOf(line));
+  first.Open();
+  const std::string queued = StallTheLine(first);
+  first.WriteString("ATZ\r");
+  QElapsedTimer clock;
+  clock.start();
+  first.Close();
+  EXPECT_LT(clock.elapsed(), 200);
+  EXPECT_FALSE(first.IsOpen());
+
+  std::string received;
+  second.OnCommReceive = [&](QObject*, uint16_t size) {
+    std::string block(size, '\0');
+    block.resize(static_cast<size_t>(second.Read(block.data(), size)));
+    received += block;
+  };
+  second.Open();
+  EXPECT_TRUE(second.IsOpen());
+  second.WriteString("AT\r");  // waits for the device with the port
+  // The far end reads now: the first port's output arrives whole, then the
+  // second port's.
+  std::string far;
+  ASSERT_TRUE(QTest::qWaitFor(
+      [&] {
+        far += line.ReadAvailable(10);
+        return far.size() >= queued.size() + 7;
+      },
+      5000));
+  EXPECT_TRUE(far == queued + "ATZ\r" + "AT\r") << far.size();
+  line.Write("OK\r");
+  EXPECT_TRUE(QTest::qWaitFor([&] { return received == "OK\r"; }, 5000));
 }
 
 struct TOpenFailure {

@@ -181,17 +181,116 @@ TEST_F(SiblingServerTest, RequestsOfAnyConnectionAreAnswered) {
   EXPECT_FALSE(server.Linked());
 }
 
-TEST_F(SiblingServerTest, DropsMalformedPeersAndConnectionsBeyondTheLimit) {
+// A connection beyond the limit is not refused: it waits unread until a slot
+// is free, and its request is answered then.
+TEST_F(SiblingServerTest, DropsMalformedPeersAndQueuesConnectionsBeyondTheLimit) {
   TPeer garbage(server.ServerName());
   garbage.Write(Hex("00040000" "00000000" "ffffffff"));
   EXPECT_TRUE(WaitUntil([&] { return garbage.closed; }, kWaitMs));
 
   std::vector<std::unique_ptr<TPeer>> crowd;
-  for (int i = 0; i <= TSiblingServer::kMaxConnections; ++i)
+  for (int i = 0; i < TSiblingServer::kMaxConnections; ++i)
     crowd.push_back(std::make_unique<TPeer>(server.ServerName()));
-  EXPECT_TRUE(WaitUntil([&] { return crowd.back()->closed; }, kWaitMs));
-  RunEventsFor(50);
-  EXPECT_FALSE(crowd.front()->closed);
+  TPeer late(server.ServerName());
+  late.link->Request(kSiblingVersion);
+  RunEventsFor(200);
+  EXPECT_TRUE(late.results.empty());
+  EXPECT_FALSE(late.closed);
+  crowd.front().reset();
+  ASSERT_TRUE(WaitUntil([&] { return late.results.size() == 1; }, kWaitMs));
+  for (size_t i = 1; i < crowd.size(); ++i) EXPECT_FALSE(crowd[i]->closed);
 }
 
+// A text request's text ends at its first zero; a line handed to the sibling
+// arrives whole, zero and all.
+TEST_F(SiblingServerTest, TextFromTheSiblingEndsAtTheFirstZeroLinesToItStayWhole) {
+  std::vector<TSiblingFrame> served;
+  server.OnRequest = [&](const TSiblingFrame& frame) -> uint64_t {
+    served.push_back(frame);
+    return 0;
+  };
+  std::unique_ptr<TPeer> peer = LinkedPeer();
+  const std::string withZero("ID\r\0stale", 9);
+  peer->link->Request(kSiblingText, 0, withZero);
+  peer->link->Request(kSiblingConnect, 0, std::string("Temp\0old entry", 14));
+  peer->link->Request(kSiblingText, 0, "no zero\r");
+  ASSERT_TRUE(WaitUntil([&] { return peer->results.size() == 4; }, kWaitMs));
+  ASSERT_EQ(served.size(), 3u);
+  EXPECT_EQ(served[0].Payload, "ID\r");
+  EXPECT_EQ(served[1].Payload, "Temp");
+  EXPECT_EQ(served[2].Payload, "no zero\r");
+
+  bool done = false;
+  server.HandOff({withZero}, [&] { done = true; });
+  ASSERT_TRUE(WaitUntil([&] { return done; }, kWaitMs));
+  ASSERT_EQ(peer->requests.size(), 1u);
+  EXPECT_EQ(peer->requests[0].Payload, withZero);
+}
+
+// A second sibling's link takes over the lines; the first one's connection
+// stays and is still answered.
+TEST_F(SiblingServerTest, ASecondLinkTakesTheLinesAndLeavesTheFirstConnectionUsable) {
+  server.OnRequest = [](const TSiblingFrame& frame) -> uint64_t {
+    return frame.Message == kSiblingVersion ? kSiblingVersionAnswer : 0;
+  };
+  std::unique_ptr<TPeer> first = LinkedPeer();
+  first->answers = false;
+  bool firstDone = false;
+  server.HandOff({"to the first"}, [&] { firstDone = true; });
+
+  auto second = std::make_unique<TPeer>(server.ServerName());
+  second->link->Request(kSiblingLinkUp, 88);
+  ASSERT_TRUE(WaitUntil([&] { return server.SiblingPid() == 88; }, kWaitMs));
+  EXPECT_TRUE(firstDone);  // the hand-off to the replaced sibling ends
+  bool secondDone = false;
+  server.HandOff({"to the second"}, [&] { secondDone = true; });
+  ASSERT_TRUE(WaitUntil([&] { return secondDone; }, kWaitMs));
+  ASSERT_EQ(second->requests.size(), 1u);
+  EXPECT_EQ(second->requests[0].Payload, "to the second");
+
+  first->link->Request(kSiblingVersion);
+  ASSERT_TRUE(WaitUntil([&] { return first->results.size() == 2; }, kWaitMs));
+  EXPECT_EQ(first->results.back(), kSiblingVersionAnswer);
+  EXPECT_FALSE(first->closed);
+  EXPECT_EQ(first->requests.size(), 1u);  // only the line sent while it was the sibling
+  EXPECT_TRUE(unlinks.empty());
+}
+
+// Half a frame is given a few seconds, a connection that asks nothing a
+// minute (both shortened here); the sibling may stay silent, and each request
+// starts the idle count again.
+TEST_F(SiblingServerTest, HalfFramesAndIdleConnectionsAreClosedTheSiblingIsNot) {
+  server.FrameTimeoutMs = 300;
+  server.IdleTimeoutMs = 600;
+  TPeer half(server.ServerName());
+  half.Write(
+      Hex("05040000"
+          "00000000"
+          "10000000"
+          "0102"));
+  TPeer idle(server.ServerName());
+  TPeer asking(server.ServerName());
+  std::unique_ptr<TPeer> sibling = LinkedPeer();
+  ASSERT_TRUE(WaitUntil([&] { return half.closed; }, kWaitMs));
+  EXPECT_FALSE(idle.closed);
+  for (int i = 0; i < 6; ++i) {
+    asking.link->Request(kSiblingVersion);
+    RunEventsFor(200);
+  }
+  EXPECT_TRUE(idle.closed);
+  EXPECT_FALSE(asking.closed);
+  EXPECT_FALSE(sibling->closed);
+  EXPECT_TRUE(server.Linked());
+
+  // Frames that keep coming whole are never cut, however long the stream.
+  TPeer busy(server.ServerName());
+  const QByteArray version = EncodeSiblingFrame({kSiblingVersion, 0, ""});
+  for (int i = 0; i < 8; ++i) {
+    busy.Write(version + version.left(5));
+    RunEventsFor(100);
+    busy.Write(version.mid(5));
+  }
+  RunEventsFor(200);
+  EXPECT_FALSE(busy.closed);
+}
 }  // namespace

@@ -77,9 +77,9 @@ quint16 ClosedLoopbackPort() {
 
 TEST(TCPClientPort, ServiceNameOrDecimalNumber) {
   TExposedClient client;
-  EXPECT_EQ(client.LookupAddress("127.0.0.1", "telnet", "tcp")->Port, 23);
-  EXPECT_EQ(client.LookupAddress("127.0.0.1", "23", "tcp")->Port, 23);
-  EXPECT_EQ(client.LookupAddress("127.0.0.1", "65535", "tcp")->Port, 65535);
+  EXPECT_EQ(client.LookupAddress("127.0.0.1", "telnet", "tcp").Port, 23);
+  EXPECT_EQ(client.LookupAddress("127.0.0.1", "23", "tcp").Port, 23);
+  EXPECT_EQ(client.LookupAddress("127.0.0.1", "65535", "tcp").Port, 65535);
 }
 
 TEST(TCPClientPort, UnusableTextRaisesFromOpen) {
@@ -212,16 +212,24 @@ TEST(TCPClient, RefusedConnectionReportsTheCodeAndStaysConnecting) {
   EXPECT_EQ(TCustomWSocket::ErrorText(0), "Not a Winsock error");
 }
 
-TEST(TCPClient, UnknownHostFailsTheOpenAtOnce) {
+// The name is looked up without waiting; a name that is not found fails the attempt later,
+// as a refused connection does.
+TEST(TCPClient, UnknownHostFailsTheAttemptLater) {
   TTCPClient client;
   TClientLog log;
   Record(client, log);
   client.Host = "no-such-host.invalid";
   client.Port = "23";
   client.Open();
-  EXPECT_EQ(client.Status(), TSocketStatus::Idle);
+  EXPECT_EQ(client.Status(), TSocketStatus::Connecting);
+  EXPECT_TRUE(log.Errors.empty());
+  ASSERT_TRUE(WaitUntil([&] { return !log.Errors.empty(); }, 30000));
   EXPECT_EQ(log.Errors, std::vector<int>{11001});
   EXPECT_EQ(log.ErrorTexts, std::vector<std::string>{"Host not found"});
+  EXPECT_EQ(client.Status(), TSocketStatus::Connecting);
+  EXPECT_TRUE(log.Events.empty());
+  client.Close();
+  EXPECT_EQ(client.Status(), TSocketStatus::Idle);
 }
 
 TEST(TCPClient, SendWithoutConnectionIsReportedNotSent) {

@@ -2,6 +2,8 @@
 // between two users, its commands, and the bounds a client cannot break.
 #include <gtest/gtest.h>
 
+#include <QElapsedTimer>
+#include <QTimer>
 #include <algorithm>
 #include <memory>
 
@@ -198,16 +200,117 @@ TEST_F(DemoHostTest, ClientThatStopsReadingIsDroppedAndTheOthersGoOn) {
   EXPECT_TRUE(bob->WaitFor("(TALK,bob) awake"));
 }
 
-TEST_F(DemoHostTest, FullHostRefusesTheNextClient) {
+// Connections that never log in hold no user's place and are closed at the
+// deadline, whatever they send meanwhile; logged-in users fill the host.
+TEST_F(DemoHostTest, SilentConnectionsNeitherFillTheHostNorOutstayTheLoginDeadline) {
   TDemoHostLimits limits = QuietLimits();
-  limits.MaxUsers = 1;
+  limits.MaxUsers = 2;
+  limits.LoginSeconds = 1;
   StartHost(limits);
-  auto first = Client();
-  ASSERT_TRUE(first->WaitFor("ID:"));
+  std::vector<std::unique_ptr<TChatClient>> silent;
+  for (int i = 0; i < 3; ++i) silent.push_back(Client());
+  for (auto& client : silent) ASSERT_TRUE(client->WaitFor("ID:"));
+  QTimer nop;
+  QObject::connect(&nop, &QTimer::timeout, [&] { silent[0]->Send("\xFF\xF1"); });
+  nop.start(100);
+  silent[1]->Send("\xFF\xFA\x18");  // a subnegotiation that never ends
+
+  QElapsedTimer clock;
+  clock.start();
+  auto user = Client();
+  ASSERT_TRUE(user->Join("fourth"));
+  EXPECT_LT(clock.elapsed(), 2000);
   auto second = Client();
-  ASSERT_TRUE(second->WaitFor(Sjis("満員です")));
-  EXPECT_TRUE(second->WaitForClose());
-  EXPECT_TRUE(first->Connected());
+  ASSERT_TRUE(second->Join("second"));
+  auto third = Client();
+  ASSERT_TRUE(third->WaitFor("ID:"));
+  third->SendLine("third");
+  ASSERT_TRUE(third->WaitFor("Password:"));
+  third->SendLine("pw");
+  ASSERT_TRUE(third->WaitFor(Sjis("満員です")));
+  EXPECT_TRUE(third->WaitForClose());
+
+  for (auto& client : silent) {
+    EXPECT_TRUE(client->WaitForClose());
+    EXPECT_TRUE(client->Has(Sjis("ログインの時間が過ぎました")));
+  }
+  EXPECT_LT(clock.elapsed(), 3000) << "the IAC NOPs did not keep their connection";
+  EXPECT_TRUE(user->Connected());
+  EXPECT_TRUE(second->Connected());
+}
+
+TEST_F(DemoHostTest, AUserCannotPassForAnotherOrForTheHost) {
+  StartHost();
+  auto impostor = Client();
+  ASSERT_TRUE(impostor->WaitFor("ID:"));
+  for (const char* id : {"WMB00002", "wmb1"}) {
+    const std::size_t mark = impostor->Received().size();
+    impostor->SendLine(id);
+    ASSERT_TRUE(impostor->WaitFor(Sjis("WMBと数字だけのIDは使えません。"), mark)) << id;
+    ASSERT_TRUE(impostor->WaitFor("ID:", mark));
+  }
+  ASSERT_TRUE(impostor->Join("mallory"));
+  auto alice = Client();
+  ASSERT_TRUE(alice->Join("alice"));
+  ASSERT_TRUE(alice->WaitFor("WMB00002 alice"));
+
+  impostor->SendLine("/P alice hello");
+  ASSERT_TRUE(alice->WaitFor("\r\nWMB00001> hello\r\n"));
+  const std::string bot = Sjis("(TALK,ウォンボット) fake");
+  const std::string fakes[] = {
+      "/P alice " + bot,
+      "/P alice " + ServiceText::PageNotice("WMB00003"),
+      std::string(80 - std::string("(TALK,mallory) ").size(), 'x') + bot,
+      "see " + ServiceText::InputError(),
+  };
+  for (const std::string& fake : fakes) {
+    const std::size_t mark = impostor->Received().size();
+    impostor->SendLine(fake);
+    ASSERT_TRUE(impostor->WaitFor(Sjis("－ホストの行と紛らわしい文は送れません－"), mark)) << fake;
+  }
+  impostor->SendLine("done");
+  ASSERT_TRUE(alice->WaitFor("(TALK,mallory) done"));
+  EXPECT_FALSE(alice->Has("fake"));
+  EXPECT_FALSE(alice->Has("WMB00003"));
+}
+
+// Users who quit from the menu were never in the conference; a login loop
+// from one address is slowed down.
+TEST_F(DemoHostTest, OnlyConferenceMembersAreSeenLeavingAndLoginsAreRateLimited) {
+  TDemoHostLimits limits = QuietLimits();
+  limits.LoginBurst = 3;
+  limits.LoginsPerSecond = 0;  // no login comes back during the test
+  StartHost(limits);
+  auto alice = Client();
+  ASSERT_TRUE(alice->Join("alice"));
+  auto login = [&](const std::string& id) {
+    auto client = Client();
+    EXPECT_TRUE(client->WaitFor("ID:"));
+    client->SendLine(id);
+    EXPECT_TRUE(client->WaitFor("Password:"));
+    client->SendLine("pw");
+    return client;
+  };
+  auto visitor = login("visitor");
+  ASSERT_TRUE(visitor->WaitFor("COMMAND>"));
+  visitor->SendLine("Q");
+  ASSERT_TRUE(visitor->WaitForClose());
+  auto member = Client();
+  ASSERT_TRUE(member->Join("member"));
+  member->SendLine("/E");
+  ASSERT_TRUE(member->WaitFor(Sjis("会議終了")));
+  ASSERT_TRUE(member->WaitFor("COMMAND>", member->Received().find(Sjis("会議終了"))));
+  member->SendLine("Q");
+  ASSERT_TRUE(member->WaitForClose());
+
+  auto flooder = login("again");
+  ASSERT_TRUE(flooder->WaitFor(Sjis("ログインが続きすぎます")));
+  EXPECT_TRUE(flooder->WaitForClose());
+  alice->SendLine("end");
+  ASSERT_TRUE(alice->WaitFor("(TALK,alice) end"));
+  EXPECT_FALSE(alice->Has(Sjis("visitor さんが接続を終えました")));
+  EXPECT_FALSE(alice->Has(Sjis("member さんが接続を終えました"))) << "it had left the conference";
+  EXPECT_TRUE(alice->Has(Sjis("member さんが退室しました")));
 }
 
 TEST_F(DemoHostTest, IdleClientIsDisconnected) {

@@ -8,10 +8,12 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <csignal>
+#include <fstream>
 
 #include "comm/SiblingLink.h"
 #include "session/ConnectingFixture.h"
 #include "support/LoopbackPeer.h"
+#include "support/RawHost.h"
 #include "text/Codec.h"
 
 namespace {
@@ -289,6 +291,55 @@ TEST_F(SiblingLinkTest, QuitIsIgnoredWhileConnectedAndVersionIsAnswered) {
   Click("Disconnect1");
   EXPECT_EQ(RunLink({"quit"}).exitCode, 0);
   EXPECT_TRUE(WaitUntil([&] { return !form->isVisible(); }, kWaitMs));
+}
+
+namespace {
+
+// The process's peak resident memory since the last ResetPeakMemory, in bytes.
+long long PeakMemory() {
+  std::ifstream status("/proc/self/status");
+  for (std::string line; std::getline(status, line);)
+    if (line.rfind("VmHWM:", 0) == 0) return std::stoll(line.substr(6)) * 1024;
+  return -1;
+}
+
+void ResetPeakMemory() {
+  std::ofstream("/proc/self/clear_refs") << "5";
+}
+
+}  // namespace
+
+// A host that never reads: a sibling's texts are refused past the bound (its
+// reply says so) and memory stays bounded; paste-and-send is refused with a
+// message.
+TEST_F(SiblingLinkTest, TextForAHostThatNeverReadsIsRefusedPastTheBound) {
+  TRawHost mute;
+  SaveTelnetEntry("Mute", mute.Port());
+  Start();
+  Click("Connect1");
+  ASSERT_TRUE(WaitUntil([&] { return Status() == "接続しました"; }, kWaitMs));
+  auto* socket = new QLocalSocket;
+  socket->connectToServer(Server().ServerName());
+  TSiblingLink sibling(socket);
+  ResetPeakMemory();
+
+  const std::string text(1 << 20, 't');
+  std::vector<uint64_t> results;
+  sibling.OnReply = [&](TSiblingLink&, uint32_t, uint64_t result) { results.push_back(result); };
+  for (size_t sent = 0; sent < 256; ++sent) {
+    sibling.Request(kSiblingText, 0, text);
+    ASSERT_TRUE(WaitUntil([&] { return results.size() > sent; }, kWaitMs)) << sent;
+  }
+  const auto accepted = std::count(results.begin(), results.end(), 0);
+  EXPECT_GE(accepted, 4);
+  EXPECT_EQ(std::count(results.begin(), results.end(), kSiblingTextRefused), 256 - accepted);
+  EXPECT_EQ(results.back(), kSiblingTextRefused);
+  EXPECT_LT(PeakMemory(), 100LL << 20);
+
+  QGuiApplication::clipboard()->setText(QString(2 << 20, 'p'));
+  Get<QAction>("Paste1")->trigger();
+  EXPECT_EQ(ui.messages, QStringList{"送信待ちのデータが多すぎるため、送信できませんでした。"});
+  EXPECT_TRUE(Connected());
 }
 
 // The newest program's name stays in the settings; each removes only its own.

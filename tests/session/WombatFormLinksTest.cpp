@@ -5,8 +5,10 @@
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
+#include <QDir>
 #include <QFile>
 #include <QMenu>
+#include <QRegularExpression>
 #include <QScrollBar>
 #include <memory>
 #include <string>
@@ -154,6 +156,35 @@ TEST_F(WombatFormLinksTest, PopupMenuOffersTheLinkAtTheCaret) {
   EXPECT_EQ(Caption("URLCopy1"), "URLをｺﾋﾟｰ(&U)");
   menu->hide();
   EXPECT_TRUE(Enabled("Copy1")) << "Ctrl+C works again once the menu is closed";
+}
+
+// A control byte ends a link: what is marked, copied, opened and saved as a
+// shortcut is the same text, and no shortcut name or file holds a control byte.
+TEST_F(WombatFormLinksTest, AControlByteEndsALinkForEveryUseOfIt) {
+  std::vector<unsigned char> controls;
+  // CR ends the line, LF is dropped, and the view drops 0x1F, its fold mark.
+  for (int c = 0; c < 0x1F; ++c)
+    if (c != '\r' && c != '\n') controls.push_back(static_cast<unsigned char>(c));
+  controls.push_back(0x7F);
+  const QDir folder(form->ShortcutFolder());
+  for (size_t i = 0; i < controls.size(); ++i) {
+    SCOPED_TRACE(static_cast<int>(controls[i]));
+    const std::string link = "http://a" + std::to_string(controls[i]);
+    Receive({link + static_cast<char>(controls[i]) + "tail", "end " + std::to_string(i)});
+    PopUpAt(terminal, {1, terminal->LineCount() - 2});
+    EXPECT_EQ(Caption("URLCopy1"), ToQString(link) + "をｺﾋﾟｰ(&U)");
+    Trigger("URLCopy1");
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), ToQString(link));
+    Trigger("Jump1");
+    EXPECT_EQ(ui.openedUrls.last(), ToQString(link));
+    Trigger("ShortCut1");
+    QFile shortcut(folder.filePath("httpa" + QString::number(controls[i]) + ".url"));
+    ASSERT_TRUE(shortcut.open(QIODevice::ReadOnly));
+    EXPECT_EQ(shortcut.readAll().toStdString(), "[InternetShortcut]\r\nURL=" + link + "\r\n");
+  }
+  EXPECT_EQ(folder.entryList(QDir::Files).filter(QRegularExpression("\\.url$")).size(),
+            static_cast<qsizetype>(controls.size()));
+  EXPECT_TRUE(ui.messages.isEmpty()) << ui.messages.join('\n').toStdString();
 }
 
 TEST_F(WombatFormLinksTest, CopyActsOnTheViewUnderTheMouseAndClearOnTheTerminalView) {

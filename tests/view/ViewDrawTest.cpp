@@ -117,6 +117,21 @@ TEST_F(DrawTest, UrlAcrossAFoldIsUnderlinedOnBothLines) {
   EXPECT_FALSE(HasUnderline(page, Band(1, 0, X(second, second.size())), Qt::black));
 }
 
+TEST_F(DrawTest, AUrlFoldedOverThreeRowsIsUnderlinedOnEachAndEndsAtAControlByte) {
+  view.SetEightyColumns(true);
+  view.SetAddressColor(Qt::blue);
+  const std::string url = "http://example.jp/" + std::string(200, 'a');
+  view.Add(url + "\x1b" + "tail");
+  for (int row = 0; row < 3; ++row) {
+    const std::string part = url.substr(static_cast<size_t>(row) * 80, 80);
+    EXPECT_TRUE(HasUnderline(view.PageImage(), Band(row, 0, X(part, part.size())), Qt::blue)) << row;
+  }
+  const std::string last = url.substr(160) + "\x1b";
+  EXPECT_EQ(Count(view.PageImage(), Band(2, X(last, last.size()), X(last + "tail", last.size() + 4)),
+                  Qt::blue),
+            0);
+}
+
 TEST_F(DrawTest, EmphasisedWordIsFoundInItsFullWidthForm) {
   const std::string line = Sjis("今日はＡＢＣです");
   const size_t begin = Sjis("今日は").size();

@@ -8,8 +8,11 @@
 //   wombat-link version
 //
 // The running Wombat is found through its settings (Directory/LinkServer), or
-// named with --server. Exit status 0 on success, 1 when no Wombat runs or a
+// named with --server. Only a socket of this user's, served by a process of this
+// user's, is talked to. Exit status 0 on success, 1 when no Wombat runs or a
 // request fails, 2 for a wrong command line.
+#include <unistd.h>
+
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QDateTime>
@@ -22,8 +25,8 @@
 #include <memory>
 #include <optional>
 #include <utility>
-#include <unistd.h>
 
+#include "comm/LinkSocket.h"
 #include "comm/SiblingLink.h"
 #include "text/Codec.h"
 #include "text/QtCodec.h"
@@ -68,6 +71,10 @@ std::optional<std::string> HostText(QString text, bool line) {
   return bytes;
 }
 
+QString RefusedOwner(const QString& server, uid_t owner) {
+  return "refusing " + server + ": it belongs to " + UserDescription(owner) + ", not to this user";
+}
+
 QString ServerName(const QCommandLineParser& parser) {
   if (parser.isSet("server")) return parser.value("server");
   return QSettings("Zeb", "Wombat").value("Directory/LinkServer").toString();
@@ -85,7 +92,9 @@ class TLinkSession {
 
   // Prints the answer when printAnswer is set.
   void Request(uint32_t message, const std::string& payload, bool printAnswer) {
-    FLink.OnReply = [this, printAnswer](TSiblingLink&, uint32_t, uint64_t result) {
+    FLink.OnReply = [this, printAnswer](TSiblingLink&, uint32_t request, uint64_t result) {
+      if (request == kSiblingText && result == kSiblingTextRefused)
+        return Finish(Fail("Wombat refused the text: too much waits to be sent to the host"));
       if (printAnswer && !FFinished) PrintLine(QByteArray::number(static_cast<qulonglong>(result)));
       Finish(0);
     };
@@ -202,10 +211,16 @@ int main(int argc, char** argv) {
 
   const QString server = ServerName(parser);
   if (server.isEmpty()) return Fail("no Wombat is running");
+  if (const std::optional<uid_t> owner = ForeignOwner(server))
+    return Fail(RefusedOwner(server, *owner));
   auto socket = std::make_unique<QLocalSocket>();
   socket->connectToServer(server);
   if (!socket->waitForConnected(kConnectTimeoutMs))
     return Fail("no Wombat is running (" + server + ": " + socket->errorString() + ")");
+  // The name may have been taken over between the look and the connection.
+  const std::optional<uid_t> peer = PeerUserId(socket->socketDescriptor());
+  if (!peer) return Fail("refusing " + server + ": cannot tell whose program serves it");
+  if (*peer != geteuid()) return Fail(RefusedOwner(server, *peer));
 
   TLinkSession session(socket.release(), parser.isSet("json"));
   if (command->message == kSiblingLinkUp)
