@@ -296,7 +296,7 @@ TEST_F(SiblingLinkTest, QuitIsIgnoredWhileConnectedAndVersionIsAnswered) {
 namespace {
 
 // The process's peak resident memory since the last ResetPeakMemory, in bytes.
-long long PeakMemory() {
+[[maybe_unused]] long long PeakMemory() {
   std::ifstream status("/proc/self/status");
   for (std::string line; std::getline(status, line);)
     if (line.rfind("VmHWM:", 0) == 0) return std::stoll(line.substr(6)) * 1024;
@@ -334,7 +334,11 @@ TEST_F(SiblingLinkTest, TextForAHostThatNeverReadsIsRefusedPastTheBound) {
   EXPECT_GE(accepted, 4);
   EXPECT_EQ(std::count(results.begin(), results.end(), kSiblingTextRefused), 256 - accepted);
   EXPECT_EQ(results.back(), kSiblingTextRefused);
+#ifndef __SANITIZE_ADDRESS__
+  // AddressSanitizer keeps freed blocks in quarantine, so resident memory
+  // says nothing about what the program holds in that build.
   EXPECT_LT(PeakMemory(), 100LL << 20);
+#endif
 
   QGuiApplication::clipboard()->setText(QString(2 << 20, 'p'));
   Get<QAction>("Paste1")->trigger();
