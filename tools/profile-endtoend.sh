@@ -6,10 +6,10 @@
 #
 # Usage: tools/profile-endtoend.sh [BUILD_FOLDER]   (default: build-profile)
 # Environment: PERCENT (default 1.5) hides functions below that share;
-#              FREQUENCY (default 300) samples per second.
-# The build is optimised with debug information (RelWithDebInfo), so that
-# the call graphs name inlined callers. The recording and the full report
-# stay in BUILD_FOLDER/profile/ for `perf report -i BUILD_FOLDER/profile/perf.data`.
+#              FREQUENCY (default 300) samples per second; JOBS (default 2).
+# The build is optimised with debug information (RelWithDebInfo). The
+# recording and the report stay in BUILD_FOLDER/profile/; browse the
+# recording with: perf report -i BUILD_FOLDER/profile/perf.data
 set -eu
 
 cd "$(dirname "$0")/.."
@@ -29,7 +29,7 @@ mkdir -p "$out"
 
 # perf refuses to record when kernel.perf_event_paranoid is too high for
 # this user (3 and above forbid any recording without privileges).
-if ! perf record -q -o "$out/probe.data" -- true >"$out/probe.log" 2>&1; then
+if ! perf record -q -e cycles:u -o "$out/probe.data" -- true >"$out/probe.log" 2>&1; then
   paranoid=$(cat /proc/sys/kernel/perf_event_paranoid 2>/dev/null || echo unknown)
   echo "perf cannot record here (kernel.perf_event_paranoid is $paranoid):" >&2
   sed 's/^/  /' "$out/probe.log" >&2
@@ -46,9 +46,11 @@ rm -f "$out/probe.data" "$out/probe.log"
 perf record -e cycles:u -F "$frequency" --call-graph dwarf -o "$out/perf.data" \
   -- "$build/bench/EndToEnd" --chat
 
-perf report -i "$out/perf.data" --stdio --no-children --sort symbol \
-  --percent-limit "$percent" -g graph,0.5,callee,function,percent \
-  >"$out/report.txt" 2>/dev/null
+# Callers up to six frames up, inlined frames folded into the functions that
+# hold them; the padding of perf's empty columns is trimmed.
+perf report -i "$out/perf.data" --stdio --no-children --sort symbol --no-inline \
+  --percent-limit "$percent" -g graph,0.5,callee,function,percent --max-stack 6 2>/dev/null |
+  sed 's/  *-  *-  *$//; s/ *$//' | grep -v '^$' >"$out/report.txt"
 echo
-echo "Top functions by their own time, each with its callers (full report: $out/report.txt):"
-grep -v '^$' "$out/report.txt" | grep -v '^#' | head -n "${LINES_SHOWN:-150}"
+echo "Top functions by their own time, each with its callers (also in $out/report.txt):"
+grep -v '^#' "$out/report.txt"

@@ -65,7 +65,6 @@ void TViewDocument::Clear() {
 }
 
 void TViewDocument::AppendRecords(QRgb Color) {
-  FLines.reserve(static_cast<size_t>(Count()));
   while (FLines.size() < static_cast<size_t>(Count())) FLines.push_back({Color, NewSerial(), {}});
 }
 

@@ -7,10 +7,10 @@
 
 #include <QRgb>
 #include <cstdint>
+#include <deque>
 #include <iosfwd>
 #include <string>
 #include <string_view>
-#include <vector>
 
 #include "text/LightStrings.h"
 #include "view/Motion.h"
@@ -62,6 +62,7 @@ class TViewDocument {
   void AppendRecords(QRgb Color);
 
   TLightStrings FTexts;
-  std::vector<TViewLine> FLines;
+  // A deque: dropping the oldest lines costs what they are, not what is kept.
+  std::deque<TViewLine> FLines;
   uint64_t FNextSerial = 2;  // 0 and 1 mark "no line" in row keys
 };

@@ -1,5 +1,5 @@
 // The view's line model: folding, the partial line, the line limit, the top
-// line, the parallel colour list and the property setters.
+// line, the colours kept with the lines and the property setters.
 
 #include <QApplication>
 #include <QElapsedTimer>
