@@ -33,7 +33,8 @@ if ! perf record -q -e cycles:u -o "$out/probe.data" -- true >"$out/probe.log" 2
   paranoid=$(cat /proc/sys/kernel/perf_event_paranoid 2>/dev/null || echo unknown)
   echo "perf cannot record here (kernel.perf_event_paranoid is $paranoid):" >&2
   sed 's/^/  /' "$out/probe.log" >&2
-  echo "Lower it for this boot, then run this again:" >&2
+  echo "When perf speaks of access or permissions, lower that setting for this boot" >&2
+  echo "and run this again:" >&2
   echo "  sudo sysctl kernel.perf_event_paranoid=1" >&2
   echo "In a container the host must allow perf_event_open (e.g. Docker's --privileged" >&2
   echo "or --cap-add PERFMON with a seccomp profile that allows it)." >&2
