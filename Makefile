@@ -12,7 +12,7 @@ PACKAGES  := cmake g++ make pkg-config libgtest-dev libgmock-dev libbenchmark-de
 PACKAGING_PACKAGES := lintian
 SUDO      := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
-.PHONY: all deps package-deps configure build run test bench clean install package
+.PHONY: all deps package-deps configure build run test bench profile clean install package
 
 all: build
 
@@ -65,8 +65,14 @@ bench: deps
 	done; \
 	if [ -n "$$failed" ]; then echo "Benchmarks that failed:$$failed"; exit 1; fi
 
+# The end-to-end benchmark's chat host under perf: the top functions with
+# their callers (tools/profile-endtoend.sh; results in $(BUILD)-profile/profile/).
+profile: deps
+	$(call install-missing,linux-perf)
+	JOBS=$(JOBS) tools/profile-endtoend.sh $(BUILD)-profile
+
 clean:
-	rm -rf $(BUILD) $(BUILD)-bench
+	rm -rf $(BUILD) $(BUILD)-bench $(BUILD)-profile
 
 # Fuzzing (clang and libFuzzer) and the whole suite under AddressSanitizer and
 # UndefinedBehaviorSanitizer, each in its own build folder.

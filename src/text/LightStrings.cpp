@@ -22,14 +22,16 @@ namespace {
 // A stored line is one malloc block: a 32-bit length, then the bytes.
 using TLength = uint32_t;
 
-char* NewLine(std::string_view S) {
-  if (S.empty()) return nullptr;
-  if (S.size() > std::numeric_limits<TLength>::max()) throw std::length_error("line too long");
-  auto* block = static_cast<char*>(std::malloc(sizeof(TLength) + S.size()));
+char* NewLine(std::string_view head, std::string_view tail = {}) {
+  const size_t size = head.size() + tail.size();
+  if (size == 0) return nullptr;
+  if (size > std::numeric_limits<TLength>::max()) throw std::length_error("line too long");
+  auto* block = static_cast<char*>(std::malloc(sizeof(TLength) + size));
   if (!block) throw std::bad_alloc();
-  const auto length = static_cast<TLength>(S.size());
+  const auto length = static_cast<TLength>(size);
   std::memcpy(block, &length, sizeof length);
-  std::memcpy(block + sizeof length, S.data(), S.size());
+  if (!head.empty()) std::memcpy(block + sizeof length, head.data(), head.size());
+  if (!tail.empty()) std::memcpy(block + sizeof length + head.size(), tail.data(), tail.size());
   return block;
 }
 
@@ -133,7 +135,11 @@ void TLightStrings::Grow() {
 }
 
 int32_t TLightStrings::Add(std::string_view S) {
-  TOwnedLine line(NewLine(S));
+  return Add(S, {});
+}
+
+int32_t TLightStrings::Add(std::string_view Head, std::string_view Tail) {
+  TOwnedLine line(NewLine(Head, Tail));
   if (FCount == FCapacity) Grow();
   FList[FCount] = line.release();
   return FCount++;
@@ -160,6 +166,16 @@ void TLightStrings::Delete(int32_t Index) {
   FList[FCount] = nullptr;
 }
 
+void TLightStrings::DeleteRange(int32_t Index, int32_t Count) {
+  if (Count <= 0) return;
+  CheckIndex(Index, FCount);
+  if (Count > FCount - Index) Error();
+  for (int32_t i = Index; i < Index + Count; ++i) FreeLine(FList[i]);
+  std::memmove(FList + Index, FList + Index + Count, (FCount - Index - Count) * sizeof(TLine));
+  std::fill(FList + FCount - Count, FList + FCount, nullptr);
+  FCount -= Count;
+}
+
 void TLightStrings::Exchange(int32_t Index1, int32_t Index2) {
   CheckIndex(Index1, FCount);
   CheckIndex(Index2, FCount);
@@ -176,8 +192,12 @@ std::string_view TLightStrings::View(int32_t Index) const {
 }
 
 void TLightStrings::Put(int32_t Index, std::string_view S) {
+  Put(Index, S, {});
+}
+
+void TLightStrings::Put(int32_t Index, std::string_view Head, std::string_view Tail) {
   CheckIndex(Index, FCount);
-  char* line = NewLine(S);
+  char* line = NewLine(Head, Tail);
   FreeLine(FList[Index]);
   FList[Index] = line;
 }

@@ -26,15 +26,21 @@ class TLightStrings {
 
   // Appends S and returns its index. Grows the array by 32 slots when full.
   int32_t Add(std::string_view S);
+  // Appends Head followed by Tail as one line, without joining them first.
+  int32_t Add(std::string_view Head, std::string_view Tail);
   // Inserts S before Index; Index may equal Count (append).
   void Insert(int32_t Index, std::string_view S);
   void Delete(int32_t Index);
+  // Removes Count lines from Index on, moving the lines after them once.
+  void DeleteRange(int32_t Index, int32_t Count);
   void Exchange(int32_t Index1, int32_t Index2);
   // A copy of line Index.
   std::string Get(int32_t Index) const;
   // Line Index without a copy; valid until that line is changed or removed.
   std::string_view View(int32_t Index) const;
   void Put(int32_t Index, std::string_view S);
+  // Replaces line Index by Head followed by Tail.
+  void Put(int32_t Index, std::string_view Head, std::string_view Tail);
   // Removes every line and frees the array.
   void Clear();
   // The first line equal to S byte for byte, or -1.

@@ -1,7 +1,6 @@
 #include "text/LineAssembler.h"
 
 #include <algorithm>
-#include <iterator>
 
 #include "text/Codec.h"
 
@@ -26,10 +25,14 @@ std::string WithoutLineFeeds(std::string_view text) {
   return result;
 }
 
+// The runs between LF bytes are appended whole.
 void AppendBlock(std::string& buffer, std::string_view block) {
   buffer.reserve(buffer.size() + block.size());
-  std::copy_if(block.begin(), block.end(), std::back_inserter(buffer),
-               [](char c) { return c != LF; });
+  for (std::size_t pos = 0; pos < block.size();) {
+    const std::size_t end = std::min(block.find(LF, pos), block.size());
+    buffer.append(block.substr(pos, end - pos));
+    pos = end + 1;
+  }
 }
 
 bool HasNoLine(const std::string& buffer) {

@@ -5,23 +5,29 @@
 
 #include "view/LineFold.h"
 
-TLineFolder::TLineFolder(std::string text, int width, bool parseMotion)
-    : FText(std::move(text)), FWidth(std::max(width, 1)), FParseMotion(parseMotion) {}
+TLineFolder::TLineFolder(std::string_view text, int width, bool parseMotion)
+    : FText(text),
+      FWidth(std::max(width, 1)),
+      FParseMotion(parseMotion && text.find(MotionSectionMark) != std::string_view::npos) {
+  if (FParseMotion) {
+    FOwned = text;
+    FText = FOwned;
+  }
+}
 
-std::string TLineFolder::Copy(size_t pos, size_t count) const {
+std::string_view TLineFolder::Piece(size_t pos, size_t count) {
   count = std::min(count, Size() - pos);
-  std::string copy;
-  copy.reserve(count);
-  if (pos < FWrite) copy.append(FText, pos, std::min(count, FWrite - pos));
-  const size_t settled = copy.size();
-  if (settled < count) copy.append(FText, FRead + (pos + settled - FWrite), count - settled);
-  return copy;
+  if (pos + count <= FWrite) return FText.substr(pos, count);
+  if (pos >= FWrite) return FText.substr(FRead + (pos - FWrite), count);
+  FGathered.assign(FText, pos, FWrite - pos);
+  FGathered.append(FText, FRead, count - FGathered.size());
+  return FGathered;
 }
 
 void TLineFolder::Settle(size_t end) {
   if (end <= FWrite) return;
   const size_t count = end - FWrite;
-  if (FWrite != FRead) std::memmove(FText.data() + FWrite, FText.data() + FRead, count);
+  if (FWrite != FRead) std::memmove(FOwned.data() + FWrite, FOwned.data() + FRead, count);
   FWrite += count;
   FRead += count;
 }
@@ -42,8 +48,9 @@ size_t TLineFolder::Find(char byte, size_t from) const {
 size_t TLineFolder::CountHeldCommands(size_t from, size_t open) {
   for (size_t pos = from; pos < open; ++pos)
     if (IsMotionCommand(FText[pos])) FCommandsBefore.push_back(pos);
-  while (!FCommandsBefore.empty() && FCommandsBefore.front() < FPos) FCommandsBefore.pop_front();
-  return FCommandsBefore.size();
+  while (FFirstCommand < FCommandsBefore.size() && FCommandsBefore[FFirstCommand] < FPos)
+    ++FFirstCommand;
+  return FCommandsBefore.size() - FFirstCommand;
 }
 
 TMotion TLineFolder::ParseNextSection() {
@@ -59,18 +66,18 @@ TMotion TLineFolder::ParseNextSection() {
   const std::string_view section(FText.data() + open, close - open + 1);
   TMotion motion = ParseSection(section, held);
   const std::string first = PaddedFrame(motion);
-  std::memcpy(FText.data() + open, first.data(), first.size());
+  std::memcpy(FOwned.data() + open, first.data(), first.size());
   FWrite = open + first.size();
   FScanFrom = FWrite;
   motion.Start = static_cast<int>(open - FPos) + 1;
   return motion;
 }
 
-TStoredPiece TLineFolder::Next() {
-  TStoredPiece piece;
+TPieceView TLineFolder::NextPiece() {
+  TPieceView piece;
   if (FParseMotion) piece.Motion = ParseNextSection();
   const size_t left = Size() - FPos;
-  piece.Text = Copy(FPos, static_cast<size_t>(FWidth) + 1);
+  piece.Text = Piece(FPos, static_cast<size_t>(FWidth) + 1);
   size_t cut = left;
   if (left >= static_cast<size_t>(FWidth))
     cut = std::min(cut, static_cast<size_t>(FoldCut(piece.Text, FWidth)));
@@ -78,9 +85,16 @@ TStoredPiece TLineFolder::Next() {
   if (!piece.Motion.Empty() &&
       static_cast<size_t>(piece.Motion.Start - 1 + piece.Motion.Width) > cut)
     piece.Motion = {};
-  piece.Text.resize(cut);
+  piece.Text = piece.Text.substr(0, cut);
   FPos += cut;
   FDone = FPos >= Size();
-  if (!FDone) piece.Text += FoldMark;
+  piece.Folded = !FDone;
   return piece;
+}
+
+TStoredPiece TLineFolder::Next() {
+  TPieceView piece = NextPiece();
+  std::string text(piece.Text);
+  if (piece.Folded) text += FoldMark;
+  return {std::move(text), std::move(piece.Motion)};
 }

@@ -215,14 +215,15 @@ void TQuokkaView::Restyle() {
 
 TRowKey TQuokkaView::RowKey(int Index) const {
   if (Index < 0 || Index >= LineCount()) return {};
-  const auto at = static_cast<size_t>(Index);
+  const TLightStrings& texts = FDocument.Texts();
+  const TViewLine& line = FDocument.Line(Index);
   TRowKey key;
-  key.Line = FLineSerials[at];
-  key.Before = FoldsIntoNext(FLines, Index - 1) ? FLineSerials[at - 1] : 0;
-  if (EndsWithFoldMark(FLines.View(Index)))
-    key.After = FoldsIntoNext(FLines, Index) ? FLineSerials[at + 1] : NoLineSerial;
-  key.Color = FLineColors[at];
-  if (const auto selected = ::SelectedBytes(FLines, FSelStart, FSelEnd, Index)) {
+  key.Line = line.Serial;
+  key.Before = FoldsIntoNext(texts, Index - 1) ? FDocument.Line(Index - 1).Serial : 0;
+  if (EndsWithFoldMark(FDocument.Text(Index)))
+    key.After = FoldsIntoNext(texts, Index) ? FDocument.Line(Index + 1).Serial : NoLineSerial;
+  key.Color = line.Color;
+  if (const auto selected = ::SelectedBytes(texts, FSelStart, FSelEnd, Index)) {
     constexpr size_t Widest = std::numeric_limits<uint32_t>::max() - 1;
     key.SelFirst = static_cast<uint32_t>(std::min(selected->First, Widest) + 1);
     key.SelLast = static_cast<uint32_t>(std::min(selected->Last, Widest) + 1);
@@ -235,7 +236,7 @@ void TQuokkaView::DrawLine(QPainter& Painter, int Top, int Index) {
     Painter.fillRect(0, Top, FBackBuffer.Width(), FLineHeight, QColor(FStyle.Background));
     return;
   }
-  const TFoldJoin join = JoinAcrossFolds(FLines, Index);
+  const TFoldJoin join = JoinAcrossFolds(FDocument.Texts(), Index);
   TLineText line;
   line.Own = DrawnPart(join.Own);
   // A link that runs in from an over-long line, or on beyond what is drawn,
@@ -243,11 +244,11 @@ void TQuokkaView::DrawLine(QPainter& Painter, int Top, int Index) {
   const std::string before = LinkContextBefore(Index);
   line.Before = before;
   if (line.Own.size() == join.Own.size()) line.After = DrawnPart(join.After);
-  line.HeadLine = FLines.View(Index).size() >= 4 && !join.Continuation;
-  line.BaseColor = FLineColors[static_cast<size_t>(Index)];
+  line.HeadLine = FDocument.Text(Index).size() >= 4 && !join.Continuation;
+  line.BaseColor = FDocument.Line(Index).Color;
   const std::vector<TStyleRun> runs = StyleRuns(line, FStyle, FAnalysis);
   FPainter.Draw(Painter, Top, FLineHeight, FLineHeight - FVSpace, FBackBuffer.Width(), line, runs,
-                FStyle.Background, ::SelectedBytes(FLines, FSelStart, FSelEnd, Index));
+                FStyle.Background, ::SelectedBytes(FDocument.Texts(), FSelStart, FSelEnd, Index));
 }
 
 // A link ends at a delimiter, so a line that holds one (or a double-byte
@@ -255,8 +256,9 @@ void TQuokkaView::DrawLine(QPainter& Painter, int Top, int Index) {
 std::string TQuokkaView::LinkContextBefore(int Index) const {
   constexpr size_t MostBytes = 8192;
   std::string before;
-  for (int k = Index - 1; k >= 0 && FoldsIntoNext(FLines, k) && before.size() < MostBytes; --k) {
-    const std::string_view text = WithoutFoldMark(FLines.View(k));
+  for (int k = Index - 1;
+       k >= 0 && FoldsIntoNext(FDocument.Texts(), k) && before.size() < MostBytes; --k) {
+    const std::string_view text = WithoutFoldMark(FDocument.Text(k));
     if (DrawnPart(text).size() != text.size()) break;
     before.insert(0, text);
     if (std::any_of(text.begin(), text.end(), [](char c) {

@@ -1,7 +1,7 @@
 #pragma once
-// TQuokkaView: the scrolling terminal view. It stores received lines in a
-// line store, folds them at 80 columns or at the window's width, keeps a base
-// colour and an animation entry beside every stored line, classifies and
+// TQuokkaView: the scrolling terminal view. It stores received lines in its
+// document, folds them at 80 columns or at the window's width, keeps a base
+// colour and an animation entry with every stored line, classifies and
 // colours lines as it draws them, and keeps a partial line at the end that
 // the next batch of lines replaces.
 
@@ -11,7 +11,6 @@
 #include <QPointer>
 #include <QTimer>
 #include <cstdint>
-#include <deque>
 #include <functional>
 #include <initializer_list>
 #include <iosfwd>
@@ -32,6 +31,7 @@
 #include "view/Scrolling.h"
 #include "view/Selection.h"
 #include "view/TextPoint.h"
+#include "view/ViewDocument.h"
 
 class QMenu;
 class TCaptionStrip;
@@ -121,7 +121,7 @@ class TQuokkaView : public QAbstractScrollArea {
   // Brings the view up to date on the screen.
   void RefreshView();
 
-  int LineCount() const { return FLines.Count(); }
+  int LineCount() const { return FDocument.Count(); }
   int TopLine() const { return FTopLine; }
   int BottomLine() const { return FBottomLine; }
   int PageLines() const { return FPageLines; }
@@ -169,8 +169,8 @@ class TQuokkaView : public QAbstractScrollArea {
   // --- Properties ---
   TBvStyle BvStyle() const { return FBvStyle; }
   void SetBvStyle(TBvStyle Value);
-  int Capacity() const { return FLines.Capacity(); }
-  void SetCapacity(int Value) { FLines.SetCapacity(Value); }
+  int Capacity() const { return FDocument.Capacity(); }
+  void SetCapacity(int Value) { FDocument.SetCapacity(Value); }
   QString Caption() const { return FCaption; }
   void SetCaption(const QString& Value);
   bool Caret() const { return FCaret; }
@@ -286,23 +286,20 @@ class TQuokkaView : public QAbstractScrollArea {
   };
 
   // Lines (QuokkaViewLines.cpp)
-  int StoreLine(std::string Text);
-  int StorePieces(TLineFolder Folder, size_t Offset = 0);
+  int StoreLine(std::string_view Text);
+  int StorePieces(TLineFolder& Folder, size_t Offset = 0);
   void ReshowPartialLine(std::string_view Text);
   bool GrowPartialLine(std::string_view Text);
   int FoldWidth() const;
   int TextAreaWidth() const;
-  void WriteMotion(int Index, TMotion Motion);
   void DropPartialLine();
   void FinishAdding(int SourceLines);
   void WidenMaxChar(int First, int Last);
-  void AppendLineEntries();
   void StoreLoadedLines(const TLightStrings& Loaded);
   void FinishLoading();
   bool InPartialLine(int Index) const;
   void EndPartialLine();
   static TTextPoint LinesRemovedAbove(TTextPoint Point, int Removed);
-  uint64_t NewSerial() { return FNextSerial++; }
   void MotionTimerTick();
 
   // Scrolling (QuokkaViewScrolling.cpp)
@@ -365,7 +362,7 @@ class TQuokkaView : public QAbstractScrollArea {
   TCaptionStrip* FCaptionStrip = nullptr;
   bool FCaret = false;
   TTextPoint FCaretPos;
-  TLightStrings FLines;
+  TViewDocument FDocument;
   int FMaxChar = 255;
   TPageBuffer FBackBuffer;
   TLinePainter FPainter;
@@ -407,15 +404,11 @@ class TQuokkaView : public QAbstractScrollArea {
   bool FHalfScroll = false;
   bool FAutoScroll = false;
   QColor FTextColor = Qt::black;
-  std::vector<QRgb> FLineColors;
-  std::vector<uint64_t> FLineSerials;  // changes whenever the stored line changes
-  uint64_t FNextSerial = 2;            // 0 and 1 mark "no line" in row keys
   int FMaxLineCount = 0;
   int FVSpace = 0;
   bool FEightyColumns = false;
   TAnalysis FAnalysis;
   bool FIgnoreMotion = true;
-  std::deque<TMotion> FMotions;  // a deque: trimming removes the first line again and again
   QTimer FMotionTimer;
   int FMotionInterval = 500;
   int FPartialCount = 0;

@@ -48,7 +48,7 @@ void TQuokkaView::SetPopupMenu(QMenu* Menu) {
 // takes no room.
 int TQuokkaView::TextWidth(int Line, int Bytes) const {
   if (Line < 0 || Line >= LineCount() || Bytes <= 0) return 0;
-  const std::string_view own = WithoutFoldMark(FLines.View(Line));
+  const std::string_view own = WithoutFoldMark(FDocument.Text(Line));
   return FPainter.Width(own, std::min(static_cast<size_t>(Bytes), own.size()));
 }
 
@@ -71,7 +71,7 @@ TTextPoint TQuokkaView::PointAt(int X, int Y, bool AnyByte) const {
   int line = Y / FLineHeight + FTopLine;
   const bool below = line > LineCount() - 1;
   line = std::min(line, LineCount() - 1);
-  const std::string_view text = FLines.View(line);
+  const std::string_view text = FDocument.Text(line);
   if (below) return {static_cast<int>(text.size()) + 1, line};
   if (above) return {1, line};
 
@@ -98,14 +98,14 @@ void TQuokkaView::ResetSelection() {
 TTextPoint TQuokkaView::ClampSelectionEnd(TTextPoint Point) const {
   Point.Line = std::min(Point.Line, LineCount() - 1);
   if (Point.Line < 0) return {};
-  const std::string_view line = FLines.View(Point.Line);
+  const std::string_view line = FDocument.Text(Point.Line);
   const int length = static_cast<int>(line.size());
   if (!line.empty() && Point.Column > length + 1 && Point.Line + 1 < LineCount() &&
       EndsWithFoldMark(line)) {
     Point.Column -= length - 1;
     ++Point.Line;
   }
-  return ClampToText(FLines, Point);
+  return ClampToText(FDocument.Texts(), Point);
 }
 
 void TQuokkaView::SetSelStart(TTextPoint Value) {
@@ -123,7 +123,7 @@ void TQuokkaView::PlaceCaret(TTextPoint Point) {
     FCaretPos = {};
     return;
   }
-  const int length = static_cast<int>(FLines.View(line).size());
+  const int length = static_cast<int>(FDocument.Text(line).size());
   FCaretPos = {std::clamp(Point.Column, 0, length + 1), line};
   CaretMoved();
 }
@@ -260,7 +260,7 @@ bool TQuokkaView::MoveCaretByKey(const QKeyEvent& Key) {
   if (!FCaret || LineCount() == 0) return false;
   const std::optional<TCaretKey> caretKey = CaretKey(Key.key(), Key.modifiers(), FSelect);
   if (!caretKey) return false;
-  SetSelEnd(CaretStep(FLines, FCaretPos, caretKey->Move));
+  SetSelEnd(CaretStep(FDocument.Texts(), FCaretPos, caretKey->Move));
   if (!caretKey->Extend) SetSelStart(FSelEnd);
   FExtending = caretKey->Extend;
   if (!ScrollIntoView(FCaretPos)) RefreshView();
@@ -285,7 +285,7 @@ bool TQuokkaView::ScrollByKey(const QKeyEvent& Key) {
 }
 
 int TQuokkaView::GetSelText(std::string* Buffer) const {
-  return SelectionText(FLines, FSelStart, FSelEnd, Buffer);
+  return SelectionText(FDocument.Texts(), FSelStart, FSelEnd, Buffer);
 }
 
 void TQuokkaView::CopyToClipboard() {
@@ -295,15 +295,16 @@ void TQuokkaView::CopyToClipboard() {
 }
 
 TLink TQuokkaView::LinkAt(TTextPoint Point) const {
-  return FSelect ? ::LinkAt(FLines, ClampToText(FLines, Point)) : TLink{};
+  return FSelect ? ::LinkAt(FDocument.Texts(), ClampToText(FDocument.Texts(), Point)) : TLink{};
 }
 
 TLink TQuokkaView::LinkAtSelStart() const {
-  return FSelect ? LinkOnLineOf(FLines, FSelStart) : TLink{};
+  return FSelect ? LinkOnLineOf(FDocument.Texts(), FSelStart) : TLink{};
 }
 
 void TQuokkaView::OpenWordAt(int X, int Y) {
-  const std::optional<TWord> word = FSelect ? WordAt(FLines, PointToBytePos(X, Y)) : std::nullopt;
+  const std::optional<TWord> word =
+      FSelect ? WordAt(FDocument.Texts(), PointToBytePos(X, Y)) : std::nullopt;
   if (word) {
     SetSelStart(word->Start);
     SetSelEnd(word->End);

@@ -1,7 +1,7 @@
-// TQuokkaView: the lines. Received lines are folded and stored, the partial
-// line is shown and replaced, the line limit is applied, and the list
-// operations keep the colours, animations and partial line in step with
-// the store. Also the animation timer, which rewrites the visible lines.
+// TQuokkaView: the lines. Received lines are folded and stored in the
+// document, the partial line is shown and replaced, the line limit is
+// applied, and the list operations keep the partial line last. Also the
+// animation timer, which rewrites the visible lines.
 #include <QScrollBar>
 #include <algorithm>
 
@@ -29,35 +29,34 @@ int TQuokkaView::TextAreaWidth() const {
   return std::max(1, parentWidget()->contentsRect().width() - 2 * frameWidth() - scrollBar);
 }
 
-void TQuokkaView::WriteMotion(int Index, TMotion Motion) {
-  if (Index < static_cast<int>(FMotions.size()))
-    FMotions[static_cast<size_t>(Index)] = std::move(Motion);
-  else
-    FMotions.push_back(std::move(Motion));
-}
-
-int TQuokkaView::StoreLine(std::string Text) {
-  std::erase(Text, FoldMark);
-  return StorePieces(TLineFolder(std::move(Text), FoldWidth(), !FIgnoreMotion));
+// A line is copied only when it holds fold marks to drop; the folder reads
+// it where it is.
+int TQuokkaView::StoreLine(std::string_view Text) {
+  std::string cleaned;
+  if (Text.find(FoldMark) != std::string_view::npos) {
+    cleaned = Text;
+    std::erase(cleaned, FoldMark);
+    Text = cleaned;
+  }
+  TLineFolder folder(Text, FoldWidth(), !FIgnoreMotion);
+  return StorePieces(folder);
 }
 
 // Writes the folder's pieces from FWritePos on: over blanked lines first,
-// then appended.
-int TQuokkaView::StorePieces(TLineFolder Folder, size_t Offset) {
+// then appended. Each piece goes into the store with its fold mark in one copy.
+int TQuokkaView::StorePieces(TLineFolder& Folder, size_t Offset) {
+  static constexpr char Mark[] = {FoldMark};
   int result = LineCount();
   do {
-    if (FWritePos >= LineCount()) FLineColors.push_back(FTextColor.rgba());
     FPartial.LastPiece = Offset + Folder.Position();
-    TStoredPiece piece = Folder.Next();
+    TPieceView piece = Folder.NextPiece();
     if (!piece.Motion.Empty()) FMotionTimer.start();
-    WriteMotion(FWritePos, std::move(piece.Motion));
+    const std::string_view mark(Mark, piece.Folded ? 1 : 0);
     if (FWritePos < LineCount()) {
-      FLines.Put(FWritePos, piece.Text);
-      FLineSerials[static_cast<size_t>(FWritePos)] = NewSerial();
+      FDocument.Rewrite(FWritePos, piece.Text, mark, std::move(piece.Motion));
       result = LineCount();
     } else {
-      result = FLines.Add(piece.Text);
-      FLineSerials.push_back(NewSerial());
+      result = FDocument.Append(piece.Text, mark, FTextColor.rgba(), std::move(piece.Motion));
     }
     ++FWritePos;
   } while (!Folder.Done());
@@ -69,9 +68,7 @@ void TQuokkaView::DropPartialLine() {
   for (int i = 1; i <= FPartialCount; ++i) {
     const int index = count - i;
     if (index < 0) break;
-    FMotions[static_cast<size_t>(index)] = {};
-    FLines.Put(index, {});
-    FLineSerials[static_cast<size_t>(index)] = NewSerial();
+    FDocument.Blank(index);
   }
   FWritePos = std::max(0, count - FPartialCount);
   FPartialCount = 0;
@@ -80,7 +77,7 @@ void TQuokkaView::DropPartialLine() {
 void TQuokkaView::WidenMaxChar(int First, int Last) {
   size_t widest = 0;
   for (int i = std::max(First, 0); i <= Last && i < LineCount(); ++i)
-    widest = std::max(widest, FLines.View(i).size());
+    widest = std::max(widest, FDocument.Text(i).size());
   widest = std::min(widest, static_cast<size_t>(WidestLayout));
   if (static_cast<int>(widest) > FMaxChar) {
     SetMaxChar(static_cast<int>(widest));
@@ -105,7 +102,7 @@ void TQuokkaView::FinishAdding(int SourceLines) {
 
 int TQuokkaView::Add(std::string_view S) {
   DropPartialLine();
-  const int index = StoreLine(std::string(S));
+  const int index = StoreLine(S);
   FinishAdding(1);
   return index;
 }
@@ -142,7 +139,8 @@ void TQuokkaView::ReshowPartialLine(std::string_view Text) {
   FPartial.Width = FoldWidth();
   FPartial.Parsed = !FIgnoreMotion;
   FPartial.Growable = FIgnoreMotion || FPartial.Shown.find(MotionSectionMark) == std::string::npos;
-  StorePieces(TLineFolder(FPartial.Shown, FPartial.Width, FPartial.Parsed));
+  TLineFolder folder(FPartial.Shown, FPartial.Width, FPartial.Parsed);
+  StorePieces(folder);
 }
 
 // A partial line that only grew since it was shown keeps its stored lines
@@ -162,19 +160,16 @@ bool TQuokkaView::GrowPartialLine(std::string_view Text) {
   FPartial.Raw.append(Text.substr(FPartial.Raw.size()));
   FPartial.Shown += added;
   FWritePos = LineCount() - 1;
-  StorePieces(TLineFolder(FPartial.Shown.substr(FPartial.LastPiece), FPartial.Width,
-                          FPartial.Parsed),
-              FPartial.LastPiece);
+  TLineFolder folder(std::string_view(FPartial.Shown).substr(FPartial.LastPiece), FPartial.Width,
+                     FPartial.Parsed);
+  StorePieces(folder, FPartial.LastPiece);
   return true;
 }
 
 void TQuokkaView::ApplyLineLimit() {
   if (FMaxLineCount <= 0 || LineCount() <= FMaxLineCount) return;
   const int excess = LineCount() - FMaxLineCount;
-  for (int i = 0; i < excess; ++i) FLines.Delete(0);
-  FLineColors.erase(FLineColors.begin(), FLineColors.begin() + excess);
-  FMotions.erase(FMotions.begin(), FMotions.begin() + excess);
-  FLineSerials.erase(FLineSerials.begin(), FLineSerials.begin() + excess);
+  FDocument.DeleteFirst(excess);
   // Trimming may take stored lines of the partial line itself.
   FPartialCount = std::min(FPartialCount, LineCount());
   // The selection stays on the text it covers, so that what is highlighted
@@ -197,10 +192,7 @@ void TQuokkaView::Assign(const std::vector<std::string>& Lines) {
 }
 
 void TQuokkaView::Clear() {
-  FLineColors.clear();
-  FMotions.clear();
-  FLineSerials.clear();
-  FLines.Clear();
+  FDocument.Clear();
   FPartialCount = 0;
   FWritePos = 0;
   UpdateScrollRanges();
@@ -214,20 +206,16 @@ void TQuokkaView::Clear() {
 }
 
 void TQuokkaView::AssignTo(std::vector<std::string>& Dest) const {
-  FLines.AssignTo(Dest);
+  FDocument.Texts().AssignTo(Dest);
 }
 
 void TQuokkaView::Delete(int Index) {
   const int partialStart = LineCount() - FPartialCount;
-  FLines.Delete(Index);
+  FDocument.Delete(Index);
   if (Index >= partialStart) {
     --FPartialCount;
     FPartial.Growable = false;
   }
-  const auto at = static_cast<ptrdiff_t>(Index);
-  FLineColors.erase(FLineColors.begin() + at);
-  FMotions.erase(FMotions.begin() + at);
-  FLineSerials.erase(FLineSerials.begin() + at);
   UpdateScrollRanges();
   ResetSelection();
   if (LineCount() - 1 < FTopLine) SetTopLine(LineCount() - 1);
@@ -235,13 +223,8 @@ void TQuokkaView::Delete(int Index) {
 }
 
 void TQuokkaView::Exchange(int Index1, int Index2) {
-  FLines.Exchange(Index1, Index2);
+  FDocument.Exchange(Index1, Index2);
   if (InPartialLine(Index1) || InPartialLine(Index2)) EndPartialLine();
-  const auto i = static_cast<size_t>(Index1);
-  const auto j = static_cast<size_t>(Index2);
-  std::swap(FLineColors[i], FLineColors[j]);
-  std::swap(FMotions[i], FMotions[j]);
-  std::swap(FLineSerials[i], FLineSerials[j]);
   KeepPageOnTheLines();
   auto shown = [this](int index) { return index >= FTopLine && index <= FBottomLine; };
   if (shown(Index1) || shown(Index2)) RefreshView();
@@ -249,21 +232,17 @@ void TQuokkaView::Exchange(int Index1, int Index2) {
 
 std::string TQuokkaView::Get(int Index) const {
   if (Index < 0 || Index >= LineCount()) return {};
-  return FLines.Get(Index);
+  return std::string(FDocument.Text(Index));
 }
 
 int TQuokkaView::IndexOf(std::string_view S) const {
-  return FLines.IndexOf(S);
+  return FDocument.Texts().IndexOf(S);
 }
 
 void TQuokkaView::Insert(int Index, std::string_view S) {
   // The partial line stays last: a line inserted into or after it goes before it.
   if (Index <= LineCount() && InPartialLine(Index)) Index = LineCount() - FPartialCount;
-  FLines.Insert(Index, S);
-  const auto at = static_cast<ptrdiff_t>(Index);
-  FLineColors.insert(FLineColors.begin() + at, FTextColor.rgba());
-  FMotions.insert(FMotions.begin() + at, TMotion{});
-  FLineSerials.insert(FLineSerials.begin() + at, NewSerial());
+  FDocument.Insert(Index, S, FTextColor.rgba());
   WidenMaxChar(Index, Index);
   UpdateScrollRanges();
   KeepPageOnTheLines();
@@ -272,21 +251,11 @@ void TQuokkaView::Insert(int Index, std::string_view S) {
 
 void TQuokkaView::Put(int Index, std::string_view S) {
   if (Index < 0 || Index >= LineCount()) return;
-  FLines.Put(Index, S);
+  FDocument.Put(Index, S);
   if (InPartialLine(Index)) EndPartialLine();
   KeepPageOnTheLines();
-  FLineSerials[static_cast<size_t>(Index)] = NewSerial();
   UpdateScrollRanges();
   if (Index >= FTopLine && Index <= FBottomLine) RefreshView();
-}
-
-// Gives the lines loaded straight into the store their colour, serial and
-// (empty) animation entries.
-void TQuokkaView::AppendLineEntries() {
-  const auto count = static_cast<size_t>(LineCount());
-  FLineColors.resize(count, FTextColor.rgba());
-  FMotions.resize(count);
-  while (FLineSerials.size() < count) FLineSerials.push_back(NewSerial());
 }
 
 void TQuokkaView::FinishLoading() {
@@ -302,21 +271,19 @@ void TQuokkaView::FinishLoading() {
 
 // Loaded lines are folded and scanned for animation as received ones are.
 void TQuokkaView::StoreLoadedLines(const TLightStrings& Loaded) {
-  for (int i = 0; i < Loaded.Count(); ++i) StoreLine(std::string(Loaded.View(i)));
+  for (int i = 0; i < Loaded.Count(); ++i) StoreLine(Loaded.View(i));
 }
 
 void TQuokkaView::LoadFromFile(const std::string& FileName) {
   Clear();
   if (FIgnoreMotion) {
     try {
-      FLines.LoadFromFile(FileName);
+      FDocument.LoadFromFile(FileName, FTextColor.rgba());
     } catch (...) {
-      // The store keeps what it read before the failure.
-      AppendLineEntries();
+      // The document keeps what it read before the failure.
       FinishLoading();
       throw;
     }
-    AppendLineEntries();
   } else {
     TLightStrings loaded;
     loaded.LoadFromFile(FileName);
@@ -328,8 +295,7 @@ void TQuokkaView::LoadFromFile(const std::string& FileName) {
 void TQuokkaView::LoadFromStream(std::istream& Stream) {
   Clear();
   if (FIgnoreMotion) {
-    FLines.LoadFromStream(Stream);
-    AppendLineEntries();
+    FDocument.LoadFromStream(Stream, FTextColor.rgba());
   } else {
     TLightStrings loaded;
     loaded.LoadFromStream(Stream);
@@ -339,16 +305,16 @@ void TQuokkaView::LoadFromStream(std::istream& Stream) {
 }
 
 void TQuokkaView::SaveToFile(const std::string& FileName) const {
-  FLines.SaveToFile(FileName);
+  FDocument.Texts().SaveToFile(FileName);
 }
 
 void TQuokkaView::SaveToStream(std::ostream& Stream) const {
-  FLines.SaveToStream(Stream);
+  FDocument.Texts().SaveToStream(Stream);
 }
 
 QColor TQuokkaView::LineColor(int Index) const {
   if (Index < 0 || Index >= LineCount()) return {};
-  return QColor::fromRgba(FLineColors[static_cast<size_t>(Index)]);
+  return QColor::fromRgba(FDocument.Line(Index).Color);
 }
 
 bool TQuokkaView::InPartialLine(int Index) const {
@@ -383,10 +349,8 @@ void TQuokkaView::MotionTimerTick() {
   bool changed = false;
   const int last = std::min(FBottomLine, LineCount() - 1);
   for (int index = std::max(FTopLine, 0); index <= last; ++index) {
-    TMotion& motion = FMotions[static_cast<size_t>(index)];
-    if (motion.Empty()) continue;
-    FLines.Put(index, NextMotionFrame(FLines.View(index), motion));
-    FLineSerials[static_cast<size_t>(index)] = NewSerial();
+    if (FDocument.Line(index).Motion.Empty()) continue;
+    FDocument.NextFrame(index);
     changed = true;
   }
   if (changed) RefreshView();

@@ -69,8 +69,8 @@ void TQuokkaView::KeepPageOnTheLines() {
   const int last = std::max(LineCount() - 1, 0);
   FTopLine = std::clamp(FTopLine, 0, last);
   FBottomLine = std::clamp(FTopLine + FPageLines - 1, FTopLine, last);
-  FSelStart = ClampToText(FLines, FSelStart);
-  FSelEnd = ClampToText(FLines, FSelEnd);
+  FSelStart = ClampToText(FDocument.Texts(), FSelStart);
+  FSelEnd = ClampToText(FDocument.Texts(), FSelEnd);
   PlaceCaret(FSelEnd);
 }
 
@@ -132,7 +132,7 @@ void TQuokkaView::SetScrollSense(int Value) {
 }
 
 bool TQuokkaView::ScrollIntoView(TTextPoint Point) {
-  Point = ClampToText(FLines, Point);
+  Point = ClampToText(FDocument.Texts(), Point);
   bool scrolled = false;
   {
     TUpdatingScope updating(*this);

@@ -71,6 +71,41 @@ TEST(LightStrings, DeleteShiftsLinesAndLeavesFreedSlotsEmpty) {
   EXPECT_EQ(LinesOf(single), (Lines{"again"}));
 }
 
+TEST(LightStrings, DeleteRangeRemovesTheLinesAtOnce) {
+  struct Case {
+    const char* name;
+    int index;
+    int count;
+    Lines kept;
+  };
+  for (const Case& c : {Case{"from the front", 0, 3, {"d", "e"}},
+                        Case{"in the middle", 1, 2, {"a", "d", "e"}},
+                        Case{"up to the end", 3, 2, {"a", "b", "c"}},
+                        Case{"every line", 0, 5, {}},
+                        Case{"none", 2, 0, {"a", "b", "c", "d", "e"}}}) {
+    TLightStrings store;
+    Fill(store, {"a", "b", "c", "d", "e"});
+    store.DeleteRange(c.index, c.count);
+    EXPECT_EQ(LinesOf(store), c.kept) << c.name;
+    EXPECT_EQ(store.Capacity(), 32) << c.name;
+    // The slots that fell free at the end hold no line.
+    store.SetCount(5);
+    Lines padded = c.kept;
+    padded.resize(5);
+    EXPECT_EQ(LinesOf(store), padded) << c.name;
+  }
+}
+
+TEST(LightStrings, AddAndPutJoinTwoParts) {
+  TLightStrings store;
+  store.Add("head", "\x1F");
+  store.Add({}, {});
+  store.Put(1, "a", "b");
+  EXPECT_EQ(LinesOf(store), (Lines{"head\x1F", "ab"}));
+  store.Put(0, {}, {});
+  EXPECT_EQ(LinesOf(store), (Lines{"", "ab"}));
+}
+
 TEST(LightStrings, InsertExchangePutAndIndexOf) {
   TLightStrings store;
   Fill(store, {"a", "c"});
@@ -106,6 +141,8 @@ TEST(LightStrings, RangeErrorsRaiseTheIndexErrorAndChangeNothing) {
       {"Put Count", [](TLightStrings& s) { s.Put(2, "x"); }},
       {"Delete Count", [](TLightStrings& s) { s.Delete(2); }},
       {"Delete -1", [](TLightStrings& s) { s.Delete(-1); }},
+      {"DeleteRange past Count", [](TLightStrings& s) { s.DeleteRange(1, 2); }},
+      {"DeleteRange -1", [](TLightStrings& s) { s.DeleteRange(-1, 1); }},
       {"Exchange first out", [](TLightStrings& s) { s.Exchange(2, 0); }},
       {"Exchange second out", [](TLightStrings& s) { s.Exchange(0, 2); }},
       {"Insert Count+1", [](TLightStrings& s) { s.Insert(3, "x"); }},

@@ -1,5 +1,5 @@
 // The view's line model: folding, the partial line, the line limit, the top
-// line, the parallel colour list and the property setters.
+// line, the colours kept with the lines and the property setters.
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -117,6 +117,60 @@ TEST_F(ViewTest, PartialLineTrimsToTheLineLimit) {
   EXPECT_EQ(view.LineCount(), 100);
   EXPECT_EQ(view.Get(0), "line7");
   EXPECT_EQ(view.Get(99), "partial");
+}
+
+// A batch that trims many lines at once keeps what trimming after every
+// line keeps: the same lines, top line and selection on the same text.
+TEST_F(ViewTest, ABatchBeyondTheLineLimitTrimsAsLineByLine) {
+  struct Case {
+    const char* name;
+    int batch;
+    TTextPoint selStart, selEnd;  // after the batch and the partial line
+  };
+  for (const Case& c : {Case{"within the limit", 30, {2, 59}, {4, 64}},
+                        Case{"all the old lines", 99, {}, {}},
+                        Case{"beyond the limit", 250, {}, {}}}) {
+    TQuokkaView single;
+    single.setFont(view.font());
+    single.resize(view.size());
+    single.show();
+    QApplication::processEvents();
+    for (TQuokkaView* v : {&view, &single}) {
+      v->Clear();
+      v->SetMaxLineCount(100);
+      v->SetAutoScroll(true);
+      v->AddLines(Numbered("old", 1, 100));
+      v->SetSelStart({2, 90});
+      v->SetSelEnd({4, 95});
+    }
+    std::vector<int> events;
+    view.OnViewLineChanged = [&events](TQuokkaView& v) { events.push_back(v.TopLine()); };
+    const std::vector<std::string> batch = Numbered("new", 1, c.batch);
+    view.AddLines(batch);
+    view.ShowPartialLine("partial");
+    view.OnViewLineChanged = nullptr;
+    for (const std::string& line : batch) {
+      single.AddLines({line});
+      single.ApplyLineLimit();
+    }
+    single.ShowPartialLine("partial");
+
+    std::vector<std::string> kept;
+    single.AssignTo(kept);
+    EXPECT_EQ(Lines(), kept) << c.name;
+    ASSERT_EQ(view.LineCount(), 100) << c.name;
+    EXPECT_EQ(view.Get(99), "partial") << c.name;
+    EXPECT_EQ(view.TopLine(), single.TopLine()) << c.name;
+    for (const TQuokkaView* v : {&view, &single}) {
+      EXPECT_EQ(v->SelStart(), c.selStart) << c.name;
+      EXPECT_EQ(v->SelEnd(), c.selEnd) << c.name;
+    }
+    // Scrolled to the batch's last page, onto the last line left by the
+    // trim, then to the last page of what is kept.
+    const int page = view.PageLines();
+    EXPECT_EQ(events, (std::vector<int>{100 + c.batch - page, 99, 100 - page, 100 - page}))
+        << c.name;
+  }
 }
 
 TEST_F(ViewTest, LineLimitBelowThePartialLinesFoldsKeepsTheViewUsable) {
