@@ -18,7 +18,8 @@ std::array<std::string, 6> Remarks(unsigned port) {
       Sjis("今日の★キーワード★は「ＷＯＭＢＡＴ」です。強調語に登録してみてください。"),
       Sjis("散歩中 ") + kWalkingWombat + Sjis(" てくてく"),
       Sjis("参加者一覧は /W、個人あてのメッセージは /P ID 本文、退室は /E です。"),
-      "telnet://localhost:" + std::to_string(port) + Sjis("/ にもう一つ Wombat をつなぐと二人で話せます。"),
+      "telnet://localhost:" + std::to_string(port) +
+          Sjis("/ にもう一つ Wombat をつなぐと二人で話せます。"),
   };
 }
 

@@ -55,8 +55,7 @@ QString AddressError(const QStringList& address) {
   if (separator >= 0 && first.left(separator).compare("telnet", Qt::CaseInsensitive) != 0)
     return "only telnet:// addresses are connected to, not " + first;
   const qsizetype allowed = separator >= 0 ? 1 : 2;
-  if (address.size() > allowed)
-    return "too many arguments: " + address.mid(allowed).join(' ');
+  if (address.size() > allowed) return "too many arguments: " + address.mid(allowed).join(' ');
   return {};
 }
 

@@ -9,7 +9,7 @@
 namespace {
 
 constexpr std::array<std::string_view, 4> LinkSchemes = {"http://", "https://", "ftp://",
-                                                          "telnet://"};
+                                                         "telnet://"};
 
 // Bytes that end a link or an address.
 bool EndsLink(unsigned char c) {

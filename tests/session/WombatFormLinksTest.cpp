@@ -223,6 +223,10 @@ TEST_F(WombatFormLinksTest, CopyActsOnTheViewUnderTheMouseAndClearOnTheTerminalV
   SendMouse(terminal->viewport(), QEvent::MouseMove, QPoint(5, 5), Qt::NoButton, Qt::NoButton);
   Trigger("Copy1");
   EXPECT_EQ(QGuiApplication::clipboard()->text(), "second");
+  // Lines end with LF on the clipboard, as Linux programs paste them.
+  terminal->SetSelStart({7, 0});
+  Trigger("Copy1");
+  EXPECT_EQ(QGuiApplication::clipboard()->text(), "line\nsecond");
 
   Trigger("Clear1");
   EXPECT_EQ(terminal->LineCount(), 0);

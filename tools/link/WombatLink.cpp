@@ -120,8 +120,7 @@ QString ServerName(const QCommandLineParser& parser) {
 // answer, or follows the received lines until Wombat ends.
 class TLinkSession {
  public:
-  TLinkSession(QLocalSocket* socket, bool json, bool raw)
-      : FLink(socket), FJson(json), FRaw(raw) {
+  TLinkSession(QLocalSocket* socket, bool json, bool raw) : FLink(socket), FJson(json), FRaw(raw) {
     FLink.OnClose = [this](TSiblingLink&) { Closed(); };
     FTimer.setSingleShot(true);
     QObject::connect(&FTimer, &QTimer::timeout, [this] { Finish(Fail("Wombat did not answer")); });
@@ -203,8 +202,7 @@ QString ArgumentError(const QStringList& arguments, const std::optional<TCommand
   if (arguments.isEmpty()) return "no command given";
   if (!command) return "unknown command \"" + arguments.first() + "\"";
   const qsizetype wanted = command->argument ? 2 : 1;
-  if (arguments.size() < wanted)
-    return arguments.first() + " needs " + command->argument;
+  if (arguments.size() < wanted) return arguments.first() + " needs " + command->argument;
   if (arguments.size() > wanted)
     return "too many arguments for " + arguments.first() + ": " + arguments.mid(wanted).join(' ');
   return {};
