@@ -50,8 +50,9 @@ void TWombatForm::A1Click() {
   const bool wasUpdating = FUpdatingViews;
   FUpdatingViews = true;
   if (!ConfigPanel->isHidden()) {
-    if (FTermHeight < kPanelWindowHeight) resize(width(), FTermHeight);
+    // First hidden: the open panel holds the window at its own height.
     HidePanel();
+    if (FTermHeight < kPanelWindowHeight) resize(width(), FTermHeight);
   } else {
     FTermHeight = height();
     if (height() < kPanelWindowHeight) resize(width(), kPanelWindowHeight);
@@ -70,10 +71,18 @@ void TWombatForm::Button15Click() {
   InputEdit->setFocus();
 }
 
-// The views are resized as the program's own doing here too.
+// The views are resized as the program's own doing here too. The layouts
+// take the hidden panel into account at once, so that the window may become
+// as small again as it was.
 void TWombatForm::HidePanel() {
   const bool wasUpdating = std::exchange(FUpdatingViews, true);
   ConfigPanel->hide();
+  for (QWidget* widget = ConfigPanel->parentWidget(); widget; widget = widget->parentWidget()) {
+    if (QLayout* layout = widget->layout()) {
+      layout->invalidate();
+      layout->activate();
+    }
+  }
   resize(width() - std::exchange(FPanelWidening, 0), height());
   TerminalPanel->layout()->activate();
   FUpdatingViews = wasUpdating;

@@ -29,12 +29,15 @@ void TWombatForm::WidenForEightyColumns() {
 }
 
 // Widens the window by `extra` pixels, or by as many as the screen has room
-// for, keeping its frame on the screen; returns what it added.
+// for, moving it left where its right edge would leave the screen; returns
+// what it added.
 int TWombatForm::WidenWithinScreen(int extra) {
-  if (const QScreen* place = screen())
-    extra = std::min(extra, place->availableGeometry().width() - frameGeometry().width());
-  extra = std::max(extra, 0);
+  const QScreen* place = screen();
+  if (!place) return 0;
+  const QRect available = place->availableGeometry();
+  extra = std::clamp(extra, 0, std::max(available.width() - frameGeometry().width(), 0));
+  const int overflow = frameGeometry().right() + extra - available.right();
+  if (overflow > 0) move(x() - overflow, y());
   resize(width() + extra, height());
-  KeepFrameOnScreen();
   return extra;
 }

@@ -20,15 +20,15 @@ TEST_F(PrimarySelectionTest, ASelectionMadeWithTheMouseIsThePrimarySelection) {
   ASSERT_TRUE(WaitForLine("second line"));
   QGuiApplication::clipboard()->setText("kept");
   TQuokkaView* view = View("TerminalView");
-  const auto at = [view](int column, int line) {
-    return QPoint((column - 1) * view->CharWidth() + 1, line * view->LineHeight() + 1);
-  };
-  SendMouse(view->viewport(), QEvent::MouseButtonPress, at(7, 0));
-  SendMouse(view->viewport(), QEvent::MouseMove, at(7, 1));
-  SendMouse(view->viewport(), QEvent::MouseButtonRelease, at(7, 1), Qt::LeftButton, Qt::NoButton);
-  EXPECT_TRUE(WaitUntil([] {
-    return QGuiApplication::clipboard()->text(QClipboard::Selection) == "line\nsecond";
-  })) << QGuiApplication::clipboard()->text(QClipboard::Selection).toStdString();
+  // From the start of the first line to beyond the end of the second.
+  const QPoint from(1, 1);
+  const QPoint to(view->viewport()->width() - 2, view->LineHeight() + 1);
+  SendMouse(view->viewport(), QEvent::MouseButtonPress, from);
+  SendMouse(view->viewport(), QEvent::MouseMove, to);
+  SendMouse(view->viewport(), QEvent::MouseButtonRelease, to, Qt::LeftButton, Qt::NoButton);
+  const auto primary = [] { return QGuiApplication::clipboard()->text(QClipboard::Selection); };
+  EXPECT_TRUE(WaitUntil([&] { return primary() == "first line\nsecond line"; }))
+      << primary().toStdString();
   EXPECT_EQ(QGuiApplication::clipboard()->text(), "kept") << "the clipboard is left alone";
 }
 

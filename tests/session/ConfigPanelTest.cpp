@@ -285,10 +285,16 @@ TEST_F(ConfigPanelTest, ColourButtonCaptionsReadOnTheirColour) {
     EXPECT_EQ(FaceColor("BitBtn2"), colour) << colour.name().toStdString();
     EXPECT_EQ(CaptionColor("BitBtn2"), caption) << colour.name().toStdString();
   }
-  // Drawn: the face in its colour.
-  auto* button = Get<QPushButton>("BitBtn2");
-  const QImage face = button->grab().toImage();
-  EXPECT_GT(CountPixels(face, QColor(192, 192, 192)), face.width() * face.height() / 4);
+  // Drawn: the face in (the shades the style gives) its colour.
+  const QImage face = Get<QPushButton>("BitBtn2")->grab().toImage();
+  int near = 0;
+  for (int y = 0; y < face.height(); ++y)
+    for (int x = 0; x < face.width(); ++x) {
+      const QColor pixel = face.pixelColor(x, y);
+      near += std::abs(pixel.red() - 192) + std::abs(pixel.green() - 192) +
+                  std::abs(pixel.blue() - 192) < 40;
+    }
+  EXPECT_GT(near, face.width() * face.height() / 4);
 }
 
 // The chooser opens on the current font: on the family that stands in for
@@ -368,6 +374,8 @@ TEST_F(ConfigPanelTest, EightyColumnsSwitchesBothViewsForNewLines) {
   Receive({longLine});
   ASSERT_EQ(terminal->LineCount(), 3);
   Trigger("A1");
+  // A window narrower than 80 columns beside the panel.
+  form->resize(530, form->height());
   Press("CheckBox1");
   EXPECT_FALSE(terminal->EightyColumns());
   EXPECT_FALSE(log->EightyColumns());

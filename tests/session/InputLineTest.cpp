@@ -1,4 +1,5 @@
 // The input line, its history, the function keys and the clipboard commands.
+#include <QAbstractItemView>
 #include <QCheckBox>
 #include <QTest>
 #include <QTimer>
@@ -214,7 +215,7 @@ TEST_F(InputLineTest, PastingTakesLfAndCrLfLineEndsAlike) {
     EXPECT_EQ(Input()->currentText(), "one\rtwo");
     Press(Input(), Qt::Key_Return);
     Get<QAction>("Paste1")->trigger();
-    ASSERT_TRUE(peer.WaitForReceived(sent + 16));
+    ASSERT_TRUE(peer.WaitForReceived(sent + 15));
     EXPECT_EQ(peer.Received().substr(static_cast<size_t>(sent)), "one\rtwo\rone\rtwo");
   }
 }

@@ -10,12 +10,15 @@
 #include <QPushButton>
 #include <QSettings>
 #include <QTest>
+#include <QFontInfo>
+#include <QFontMetrics>
 #include <memory>
 #include <string>
 
 #include "session/WombatForm.h"
 #include "support/ScriptedUi.h"
 #include "support/TempHome.h"
+#include "view/Fonts.h"
 #include "view/QuokkaView.h"
 
 namespace {
@@ -23,6 +26,8 @@ namespace {
 class WindowWidthTest : public testing::Test {
  protected:
   void Start() {
+    // As the program does at its start: IPA Gothic for the design fonts.
+    RegisterFontSubstitutions();
     form = std::make_unique<TWombatForm>();
     form->show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
@@ -30,14 +35,17 @@ class WindowWidthTest : public testing::Test {
     view->Add(std::string(79, '-') + "W");
   }
   void Trigger(const char* command) { form->findChild<QAction*>(command)->trigger(); }
-  // Pixels of the view's first line, in its 80th column, that are not its
-  // background: none when that column is cut off.
+  // Pixels of the "W" in the 80th column of the view's first line that are
+  // not its background: none when that column is cut off.
   int InkInTheEightiethColumn() {
     QApplication::processEvents();
     const QImage page = view->viewport()->grab().toImage();
+    const QFontMetrics metrics(view->font());
+    const int left = metrics.horizontalAdvance(QString(79, '-'));
+    const int right = left + metrics.horizontalAdvance('W');
     int ink = 0;
     for (int y = 0; y < view->LineHeight() && y < page.height(); ++y)
-      for (int x = 79 * view->CharWidth(); x < 80 * view->CharWidth() && x < page.width(); ++x)
+      for (int x = left; x < right && x < page.width(); ++x)
         ink += page.pixelColor(x, y).rgb() != view->Color().rgb();
     return ink;
   }
@@ -76,7 +84,7 @@ TEST_F(WindowWidthTest, AFirstStartWithAStoredBigFontIsWideEnoughForIt) {
   settings.setValue("MainWindow/Font/Terminal/Size", "12");
   settings.sync();
   Start();
-  ASSERT_EQ(view->font().pixelSize(), 16);
+  ASSERT_EQ(QFontInfo(view->font()).pixelSize(), 16);
   EXPECT_GT(InkInTheEightiethColumn(), 0) << "width " << form->width();
 }
 
