@@ -3,6 +3,7 @@
 // on which those tests skip with a message.
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -26,6 +27,8 @@ pid_t StartXvfb() {
   const pid_t server = fork();
   if (server == 0) {
     close(ready[0]);
+    // The server ends with the tests, also when they crash.
+    prctl(PR_SET_PDEATHSIG, SIGTERM);
     const std::string fd = std::to_string(ready[1]);
     execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-nolisten", "tcp", "-screen", "0",
            "1280x800x24", static_cast<char*>(nullptr));
