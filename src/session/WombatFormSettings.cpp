@@ -263,7 +263,8 @@ void TWombatForm::SaveSettings() {
   reg.WriteIntegerData(kWombatKey, kMainWindow, "Left", x());
   reg.WriteIntegerData(kWombatKey, kMainWindow, "Top", y());
   reg.WriteIntegerData(kWombatKey, kMainWindow, "Height", height());
-  reg.WriteIntegerData(kWombatKey, kMainWindow, "Width", width());
+  // The panel is closed at the next start: the width it added is not kept.
+  reg.WriteIntegerData(kWombatKey, kMainWindow, "Width", width() - FPanelWidening);
   reg.WriteIntegerData(kWombatKey, kMainWindow, "TermHeight", FTermHeight);
   reg.WriteBoolData(kWombatKey, kSettings, "FunctionKey", !FunctionPanel->isHidden());
   reg.WriteStringData(kWombatKey, kSounds, "Connected", FConnectSound);

@@ -76,6 +76,11 @@ TEST_F(WindowWidthTest, EightyColumnsAreVisibleAtTheFirstStartBesideThePanelAndA
   Trigger("A1");
   EXPECT_EQ(form->width(), widened - 106) << "closing gives the panel's width back";
   EXPECT_GT(InkInTheEightiethColumn(), 0) << "with the panel closed again";
+
+  // Ending with the panel open keeps the width without it for the next start.
+  Trigger("A1");
+  form.reset();
+  EXPECT_EQ(QSettings("Zeb", "Wombat").value("MainWindow/Width").toInt(), widened - 106);
 }
 
 TEST_F(WindowWidthTest, AFirstStartWithAStoredBigFontIsWideEnoughForIt) {
