@@ -299,10 +299,12 @@ void TSiblingServer::Serve(TSiblingLink& link, const TSiblingFrame& frame) {
   link.Reply(frame.Message, OnRequest ? OnRequest(request) : 0);
 }
 
-// A later link replaces the sibling before it as the receiver of the lines;
-// a hand-off to that one ends. Its connection stays and may go on asking.
+// A later link replaces the sibling before it as the receiver of the lines,
+// which is told so; a hand-off to that one ends. Its connection stays and may
+// go on asking.
 void TSiblingServer::LinkUp(TSiblingLink& link, uint32_t pid) {
   if (FSibling && FSibling != &link) {
+    FSibling->Request(kSiblingReplaced, pid);
     FSibling->SetIdleDeadline(IdleTimeoutMs);
     FSibling = nullptr;
     FinishHandOff();

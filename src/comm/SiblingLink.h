@@ -34,6 +34,8 @@ inline constexpr uint32_t kSiblingConnect = 0x402;  // connect to the named acce
 inline constexpr uint32_t kSiblingQuit = 0x403;     // quit when no connection is up
 inline constexpr uint32_t kSiblingLinkUp = 0x404;   // the sibling links itself (its process id)
 inline constexpr uint32_t kSiblingVersion = 0x405;  // asks for the version answer
+// To a sibling that a newer one replaced, with the newer one's process id.
+inline constexpr uint32_t kSiblingReplaced = 0x406;
 inline constexpr uint32_t kSiblingReplyFlag = 0x80000000;
 
 inline constexpr uint64_t kSiblingLinkedAnswer = 1;

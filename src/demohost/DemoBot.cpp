@@ -11,14 +11,15 @@ namespace {
 const std::string kWalkingWombat =
     "\x01" "(^_^)   " "\x02" " (^o^)  " "\x02" "  (^_-) " "\x02" "   (^o^)" "\x01";
 
-std::array<std::string, 6> Remarks() {
+std::array<std::string, 6> Remarks(unsigned port) {
   return {
       Sjis("説明書は http://www.example.com/wombat/ にあります。"),
       Sjis("ご意見は wombat@example.com までどうぞ。"),
       Sjis("今日の★キーワード★は「ＷＯＭＢＡＴ」です。強調語に登録してみてください。"),
       Sjis("散歩中 ") + kWalkingWombat + Sjis(" てくてく"),
       Sjis("参加者一覧は /W、個人あてのメッセージは /P ID 本文、退室は /E です。"),
-      Sjis("telnet://localhost:2323/ にもう一つ Wombat をつなぐと二人で話せます。"),
+      "telnet://localhost:" + std::to_string(port) +
+          Sjis("/ にもう一つ Wombat をつなぐと二人で話せます。"),
   };
 }
 
@@ -26,8 +27,8 @@ std::array<std::string, 6> Remarks() {
 
 std::string TDemoBot::Handle() { return Sjis("ウォンボット"); }
 
-std::string TDemoBot::NextRemark() {
-  const auto remarks = Remarks();
+std::string TDemoBot::NextRemark(unsigned port) {
+  const auto remarks = Remarks(port);
   const std::string& remark = remarks[FNext % remarks.size()];
   ++FNext;
   return remark;

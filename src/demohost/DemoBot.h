@@ -13,7 +13,8 @@ class TDemoBot {
   static std::string UserId() { return "BOT00000"; }
 
   // The next remark, in turn; code page 932, without the conference prefix.
-  std::string NextRemark();
+  // The link to the host names `port`, the one it listens on.
+  std::string NextRemark(unsigned port);
   // The greeting for a user who enters the conference.
   static std::string Greeting(const std::string& handle);
   // The answer to a page.

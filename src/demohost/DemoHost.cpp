@@ -81,7 +81,7 @@ void TDemoHost::Remove(TDemoSession* session) {
   if (found == FSessions.end()) return;
   FSessions.erase(found);
   if (session->InConference())
-    SendToConference(session->Handle() + Sjis(" さんが接続を終えました－"));
+    SendToConference(Sjis("－") + session->Handle() + Sjis(" さんが接続を終えました－"));
   session->deleteLater();
 }
 
@@ -186,5 +186,5 @@ void TDemoHost::BotSpeaks() {
   const auto sessions = Sessions();
   if (std::none_of(sessions.begin(), sessions.end(), [](const TDemoSession* s) { return s->InConference(); }))
     return;
-  SendToConference(ServiceText::ConferenceLine(TDemoBot::Handle(), FBot.NextRemark()));
+  SendToConference(ServiceText::ConferenceLine(TDemoBot::Handle(), FBot.NextRemark(Port())));
 }

@@ -46,6 +46,19 @@ std::optional<quint16> PortNumber(const QString& text) {
   return static_cast<quint16>(port);
 }
 
+// Why the address arguments cannot be an address: only a telnet URL alone, or
+// a host with an optional port, is one. Empty when they can.
+QString AddressError(const QStringList& address) {
+  if (address.isEmpty()) return {};
+  const QString& first = address.front();
+  const qsizetype separator = first.indexOf("://");
+  if (separator >= 0 && first.left(separator).compare("telnet", Qt::CaseInsensitive) != 0)
+    return "only telnet:// addresses are connected to, not " + first;
+  const qsizetype allowed = separator >= 0 ? 1 : 2;
+  if (address.size() > allowed) return "too many arguments: " + address.mid(allowed).join(' ');
+  return {};
+}
+
 }  // namespace
 
 TCommandLine ParseCommandLine(const QStringList& arguments) {
@@ -69,6 +82,8 @@ TCommandLine ParseCommandLine(const QStringList& arguments) {
   }
   if (line.DemoPort && !line.Address.isEmpty())
     line.Error = "--demo and an address cannot be given together";
+  else if (line.Error.isEmpty())
+    line.Error = AddressError(line.Address);
   return line;
 }
 
@@ -76,7 +91,8 @@ QString CommandLineUsage() {
   return "Usage: wombat [telnet://HOST[:PORT]/ | HOST [PORT]]\n"
          "       wombat --demo PORT\n"
          "A communications terminal for Japanese bulletin-board and chat hosts.\n\n"
-         "  HOST [PORT]    connect to a telnet host at start (port 23 when none)\n"
+         "  HOST [PORT]    connect to a telnet host at start (port 23 when none);\n"
+         "                 HOST may be an IPv6 address (::1)\n"
          "  --demo PORT    connect to wombat-demohost on this port of 127.0.0.1\n"
          "                 through the access list entry \"Demo\"\n"
          "  -h, --help     show this text\n"

@@ -1,6 +1,7 @@
 #include "session/ConfigPanel.h"
 
 #include <QCheckBox>
+#include <QFontInfo>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -75,6 +76,20 @@ int PitchValue(const QString& text) {
   const int value = text.toInt(&isNumber, 10);
   if (!isNumber || value < 0) return 1;
   return BoundVSpace(value);
+}
+
+// Black on a light colour, white on a dark one (by perceived brightness).
+QColor ReadableOn(const QColor& color) {
+  const int brightness = (color.red() * 299 + color.green() * 587 + color.blue() * 114) / 1000;
+  return brightness >= 128 ? QColor(Qt::black) : QColor(Qt::white);
+}
+
+// The font with the family that stands in for it (IPA Gothic for
+// "ＭＳ ゴシック"), which the chooser's list holds, so that it opens on it.
+QFont ShownFont(const QFont& font) {
+  QFont shown(font);
+  shown.setFamily(QFontInfo(font).family());
+  return shown;
 }
 
 }  // namespace
@@ -170,10 +185,12 @@ void TConfigPanel::ShowViewSettings() {
   }
 }
 
-// A colour button's caption is drawn in the colour it sets.
+// A colour button shows the colour it sets, its caption in black or white,
+// whichever reads on it.
 void TConfigPanel::ShowButtonColor(int tag, const QColor& color) {
   QPalette palette = FColorButtons[tag]->palette();
-  palette.setColor(QPalette::ButtonText, color);
+  palette.setColor(QPalette::Button, color);
+  palette.setColor(QPalette::ButtonText, ReadableOn(color));
   FColorButtons[tag]->setPalette(palette);
 }
 
@@ -195,11 +212,13 @@ void TConfigPanel::Button1Click(int tag) {
 // are kept within the range the settings allow.
 void TConfigPanel::Button11Click(int tag) {
   if (tag == kViewFontTag) {
-    if (const std::optional<QFont> font = PlatformUi().ChooseFont(TerminalView.font()))
+    if (const std::optional<QFont> font = PlatformUi().ChooseFont(ShownFont(TerminalView.font()))) {
       TerminalView.setFont(BoundFont(*font, logicalDpiY()));
+      if (OnViewFontChange) OnViewFontChange();
+    }
   }
   if (tag == kInputFontTag && InputFont) {
-    const std::optional<QFont> font = PlatformUi().ChooseFont(InputFont());
+    const std::optional<QFont> font = PlatformUi().ChooseFont(ShownFont(InputFont()));
     if (font && OnInputFontChange) OnInputFontChange(BoundFont(*font, logicalDpiY()));
   }
 }

@@ -30,6 +30,8 @@ class TConfigPanel : public QFrame {
 
   // The input line's font, asked when its font chooser opens.
   std::function<QFont()> InputFont;
+  // A font was chosen for the terminal view.
+  std::function<void()> OnViewFontChange;
   // A font was chosen for the input line.
   std::function<void(const QFont& Font)> OnInputFontChange;
   // An emphasised word was added.

@@ -11,6 +11,12 @@ const QString kScheme = QStringLiteral("telnet");
 const QString kSchemeSeparator = QStringLiteral("://");
 constexpr int kDefaultPort = 23;
 
+// A host as a URL takes it: an IPv6 address ("::1") in brackets.
+QString UrlHost(const QString& host) {
+  const bool ipv6 = QHostAddress(host).protocol() == QAbstractSocket::IPv6Protocol;
+  return ipv6 ? '[' + host + ']' : host;
+}
+
 // The arguments as one URL: the first one as it is when it names a scheme,
 // else built from a host and an optional port. Blanks around the parts are
 // dropped.
@@ -20,7 +26,7 @@ QString AddressText(const QStringList& arguments) {
   if (separator >= 0)
     return first.left(separator + kSchemeSeparator.size()) +
            first.mid(separator + kSchemeSeparator.size()).trimmed();
-  QString text = kScheme + kSchemeSeparator + first;
+  QString text = kScheme + kSchemeSeparator + UrlHost(first);
   if (arguments.size() > 1) text += ':' + arguments[1].trimmed();
   return text + '/';
 }

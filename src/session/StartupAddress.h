@@ -22,7 +22,8 @@ struct TStartupAddress {
 
 // The address of the program's arguments (without the program's own name);
 // nothing when there are none. A missing or empty port is "23"; an IPv6
-// host is kept in brackets ("[::1]"). User information, a path, a query and
+// host, given as "[::1]" in a URL or as "::1" before a port, is kept in
+// brackets ("[::1]"). User information, a path, a query and
 // a fragment are ignored. A telephone number as the host, a port that is
 // not a number from 1 to 65535, another scheme or a malformed address give
 // a refusal.

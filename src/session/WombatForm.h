@@ -235,6 +235,9 @@ class TWombatForm : public QMainWindow {
   void SaveFunctionKeys();
   bool eventFilter(QObject* watched, QEvent* event) override;
   bool IsCommandKey(const QKeyEvent& key) const;
+  bool IsView(const QObject* watched) const;
+  void RedirectToInputLine(const QKeyEvent& key);
+  bool StepIntoHistory(const QKeyEvent& key);
   bool FormKeyDown(QKeyEvent& key);
   void FormKeyUp(QKeyEvent& key);
   void StoreShiftState(const QKeyEvent& key);
@@ -256,6 +259,8 @@ class TWombatForm : public QMainWindow {
   void PopupMenu1Popup();
   void PopupMenu1Close();
   void Copy1Click();
+  void WatchSelection(const QObject* watched, const QEvent& event);
+  void FillPrimarySelection(const TQuokkaView& view);
   void Jump1Click();
   void ShortCut1Click();
   void URLCopy1Click();
@@ -268,11 +273,18 @@ class TWombatForm : public QMainWindow {
   void OpenHistoryView(int32_t& terminalTopLine);
   void CloseHistoryView();
 
+  // WombatFormWidth.cpp: a window wide enough for 80 columns of the view's font.
+  int EightyColumnViewWidth() const;
+  void WidenForEightyColumns();
+  int WidenWithinScreen(int extra);
+  int FPanelWidening = 0;  // what opening the panel added to the window's width
+
   // WombatFormPanel.cpp: the view settings panel.
   TConfigPanel* BuildConfigPanel(QWidget* parent);
   void WirePanelCommands();
   void A1Click();
   void Button15Click();
+  void HidePanel();
   void SetInputFont(const QFont& font);
 
   // WombatFormSibling.cpp: the link with sibling programs (a local socket

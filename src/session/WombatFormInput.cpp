@@ -41,6 +41,23 @@ bool IsEnter(const QKeyEvent& key) {
   return key.key() == Qt::Key_Return || key.key() == Qt::Key_Enter;
 }
 
+// A key for the input line that a view has no use for: a typed character,
+// Enter, and the line's editing keys.
+bool IsInputLineKey(const QKeyEvent& key) {
+  if (key.modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier)) return false;
+  switch (key.key()) {
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+    case Qt::Key_Backspace:
+    case Qt::Key_Delete:
+    case Qt::Key_Home:
+    case Qt::Key_End:
+      return true;
+    default:
+      return !key.text().isEmpty() && key.text().front().isPrint();
+  }
+}
+
 // F1 to F12 as 0 to 11; -1 for any other key.
 int FunctionKeyPosition(const QKeyEvent& key) {
   const int position = key.key() - Qt::Key_F1;
@@ -92,6 +109,7 @@ void TWombatForm::SaveFunctionKeys() {
 // select the line), and while the command is disabled the key does nothing.
 bool TWombatForm::eventFilter(QObject* watched, QEvent* event) {
   if (watched == FunctionPanel && event->type() == QEvent::Resize) FunctionPanelResize();
+  WatchSelection(watched, *event);
   const QEvent::Type type = event->type();
   if (type != QEvent::KeyPress && type != QEvent::KeyRelease && type != QEvent::ShortcutOverride)
     return false;
@@ -108,11 +126,39 @@ bool TWombatForm::eventFilter(QObject* watched, QEvent* event) {
     return false;
   }
   if (FormKeyDown(key) || IsCommandKey(key)) return true;
-  if (IsEnter(key) && (widget == InputEdit || widget == InputEdit->lineEdit())) {
+  if (IsView(watched) && IsInputLineKey(key)) {
+    RedirectToInputLine(key);
+    return true;
+  }
+  if (widget != InputEdit && widget != InputEdit->lineEdit()) return false;
+  if (IsEnter(key)) {
     InputEditKeyPress();
     return true;
   }
-  return false;
+  return StepIntoHistory(key);
+}
+
+bool TWombatForm::IsView(const QObject* watched) const {
+  return watched == TerminalView || watched == LogView;
+}
+
+// What is typed while a view has the focus is meant for the input line,
+// which takes the focus with it.
+void TWombatForm::RedirectToInputLine(const QKeyEvent& key) {
+  InputEdit->setFocus(Qt::OtherFocusReason);
+  QKeyEvent copy(key.type(), key.key(), key.modifiers(), key.text(), key.isAutoRepeat(),
+                 key.count());
+  QApplication::sendEvent(InputEdit->lineEdit(), &copy);
+}
+
+// Up or Down on the line being typed recalls the newest line sent; from
+// there the box's own keys step through the list (Down to older lines).
+bool TWombatForm::StepIntoHistory(const QKeyEvent& key) {
+  const bool arrow = key.key() == Qt::Key_Up || key.key() == Qt::Key_Down;
+  if (!arrow || key.modifiers() != Qt::NoModifier) return false;
+  if (InputEdit->currentIndex() >= 0 || InputEdit->count() == 0) return false;
+  InputEdit->setCurrentIndex(0);
+  return true;
 }
 
 bool TWombatForm::IsCommandKey(const QKeyEvent& key) const {
@@ -218,6 +264,10 @@ void TWombatForm::Paste1Click() {
   if (!text.isEmpty() && !SendToHost(WithCarriageReturns(FromQString(text)))) ShowOutputFull();
 }
 
+// Line ends become CRs as for paste and send, whether the text came with
+// LF or CR LF.
 void TWombatForm::Paste2Click() {
-  InputEdit->lineEdit()->paste();
+  const QString text = QGuiApplication::clipboard()->text();
+  if (!text.isEmpty())
+    InputEdit->lineEdit()->insert(ToQString(WithCarriageReturns(FromQString(text))));
 }

@@ -34,6 +34,14 @@ void PressKey(TQuokkaView& view, Qt::Key key) {
   static_cast<QObject&>(view).event(&press);
 }
 
+// A view's selection as Linux programs paste it, each line ended by LF;
+// empty when nothing is selected.
+QString DesktopText(const TQuokkaView& view) {
+  std::string text;
+  if (view.GetSelText(&text) <= 0) return {};
+  return ToQString(text).replace("\r\n", "\n");
+}
+
 // Makes both view event handlers inert while it lives.
 class TDetachedViewEvents {
  public:
@@ -113,7 +121,29 @@ void TWombatForm::PopupMenu1Close() {
 }
 
 void TWombatForm::Copy1Click() {
-  FViewUnderMouse->CopyToClipboard();
+  const QString text = DesktopText(*FViewUnderMouse);
+  if (!text.isEmpty()) QGuiApplication::clipboard()->setText(text);
+}
+
+// A selection made with the mouse, or with Shift and the caret keys, is the
+// desktop's primary selection once the view has taken the event.
+void TWombatForm::WatchSelection(const QObject* watched, const QEvent& event) {
+  const bool selecting =
+      event.type() == QEvent::MouseButtonRelease ||
+      (event.type() == QEvent::KeyRelease &&
+       static_cast<const QKeyEvent&>(event).modifiers().testFlag(Qt::ShiftModifier));
+  if (!selecting) return;
+  for (TQuokkaView* view : {TerminalView, LogView})
+    if (watched == view || watched == view->viewport())
+      QMetaObject::invokeMethod(
+          this, [this, view] { FillPrimarySelection(*view); }, Qt::QueuedConnection);
+}
+
+void TWombatForm::FillPrimarySelection(const TQuokkaView& view) {
+  QClipboard* clipboard = QGuiApplication::clipboard();
+  const QString text = DesktopText(view);
+  if (clipboard->supportsSelection() && !text.isEmpty())
+    clipboard->setText(text, QClipboard::Selection);
 }
 
 void TWombatForm::Jump1Click() {

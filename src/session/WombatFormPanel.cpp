@@ -5,6 +5,7 @@
 #include <QComboBox>
 #include <QLayout>
 #include <QPushButton>
+#include <utility>
 
 #include "session/ConfigPanel.h"
 #include "session/WombatForm.h"
@@ -25,6 +26,7 @@ TConfigPanel* TWombatForm::BuildConfigPanel(QWidget* parent) {
   panel->setFixedWidth(kConfigPanelWidth);
   panel->hide();
   panel->InputFont = [this] { return InputEdit->font(); };
+  panel->OnViewFontChange = [this] { WidenForEightyColumns(); };
   panel->OnInputFontChange = [this](const QFont& font) { SetInputFont(font); };
   panel->OnAccentAdd = [this] {
     FHistory.Clear();
@@ -40,20 +42,24 @@ void TWombatForm::WirePanelCommands() {
 }
 
 // Opening keeps the window's height and makes a low window tall enough for
-// the panel; closing by the same command returns to the kept height. The
-// views are resized as the program's own doing, which never opens the
-// history view.
+// the panel; closing by the same command returns to the kept height. Opening
+// also widens the window by the panel's width where the screen allows, so
+// that the view keeps its columns; closing gives that width back. The views
+// are resized as the program's own doing, which never opens the history view.
 void TWombatForm::A1Click() {
   const bool wasUpdating = FUpdatingViews;
   FUpdatingViews = true;
   if (!ConfigPanel->isHidden()) {
+    // First hidden: the open panel holds the window at its own height.
+    HidePanel();
     if (FTermHeight < kPanelWindowHeight) resize(width(), FTermHeight);
   } else {
     FTermHeight = height();
     if (height() < kPanelWindowHeight) resize(width(), kPanelWindowHeight);
     ConfigPanel->ShowViewSettings();
+    FPanelWidening = WidenWithinScreen(kConfigPanelWidth);
+    ConfigPanel->show();
   }
-  ConfigPanel->setVisible(ConfigPanel->isHidden());
   // The views take their new sizes now, while the flag is set.
   TerminalPanel->layout()->activate();
   FUpdatingViews = wasUpdating;
@@ -61,8 +67,25 @@ void TWombatForm::A1Click() {
 
 // Closing with the panel's own button leaves the window's height alone.
 void TWombatForm::Button15Click() {
-  ConfigPanel->hide();
+  HidePanel();
   InputEdit->setFocus();
+}
+
+// The views are resized as the program's own doing here too. The layouts
+// take the hidden panel into account at once, so that the window may become
+// as small again as it was.
+void TWombatForm::HidePanel() {
+  const bool wasUpdating = std::exchange(FUpdatingViews, true);
+  ConfigPanel->hide();
+  for (QWidget* widget = ConfigPanel->parentWidget(); widget; widget = widget->parentWidget()) {
+    if (QLayout* layout = widget->layout()) {
+      layout->invalidate();
+      layout->activate();
+    }
+  }
+  resize(width() - std::exchange(FPanelWidening, 0), height());
+  TerminalPanel->layout()->activate();
+  FUpdatingViews = wasUpdating;
 }
 
 // The input panel keeps the input line's height + 2.

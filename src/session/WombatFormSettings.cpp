@@ -174,7 +174,6 @@ void TWombatForm::LoadWindowSettings(TGenRegist& reg) {
 
 void TWombatForm::LoadSettings(TGenRegist& reg) {
   const QDir folder(ProgramFolder());
-  LoadWindowSettings(reg);
   InstallDefaultSounds(folder.path());
   FConnectSound = ReadString(reg, kSounds, "Connected", folder.filePath(kConnectSoundName));
   FDisconnectSound =
@@ -188,6 +187,8 @@ void TWombatForm::LoadSettings(TGenRegist& reg) {
   LoadViewSettings(reg);
   LoadInputFont(reg);
   LoadAccentWords(reg);
+  // After the fonts: a first window takes its width from the view's font.
+  LoadWindowSettings(reg);
 }
 
 // The terminal view's look is read first; the log view reads the same values
@@ -262,7 +263,8 @@ void TWombatForm::SaveSettings() {
   reg.WriteIntegerData(kWombatKey, kMainWindow, "Left", x());
   reg.WriteIntegerData(kWombatKey, kMainWindow, "Top", y());
   reg.WriteIntegerData(kWombatKey, kMainWindow, "Height", height());
-  reg.WriteIntegerData(kWombatKey, kMainWindow, "Width", width());
+  // The panel is closed at the next start: the width it added is not kept.
+  reg.WriteIntegerData(kWombatKey, kMainWindow, "Width", width() - FPanelWidening);
   reg.WriteIntegerData(kWombatKey, kMainWindow, "TermHeight", FTermHeight);
   reg.WriteBoolData(kWombatKey, kSettings, "FunctionKey", !FunctionPanel->isHidden());
   reg.WriteStringData(kWombatKey, kSounds, "Connected", FConnectSound);

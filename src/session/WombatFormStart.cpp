@@ -15,6 +15,7 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 #include <QWindow>
+#include <algorithm>
 
 #include "access/version.h"
 #include "session/ConfigPanel.h"
@@ -117,9 +118,9 @@ void TWombatForm::BuildControls() {
   setFont(DesignFont("ＭＳ ゴシック"));
   resize(kDesignWidth, kDesignHeight);
 
+  // The window is never made smaller than its layout needs, so that every
+  // button and the status line stay whole.
   auto* central = new QWidget(this);
-  // Like the design, the window may be made smaller than its controls.
-  central->setMinimumSize(1, 1);
   auto* layout = new QVBoxLayout(central);
   layout->setContentsMargins(0, 0, 0, 0);
   layout->setSpacing(0);
@@ -139,10 +140,12 @@ void TWombatForm::BuildControls() {
 }
 
 // A first start has no stored bounds: the window opens at the natural size
-// of its layout, never smaller than its design, centred on the screen.
+// of its layout, never smaller than its design, centred on the screen. It is
+// as wide as 80 columns of the view's font need; the view then spans it.
 void TWombatForm::PlaceFirstWindow() {
   ensurePolished();
-  resize(sizeHint().expandedTo(QSize(kDesignWidth, kDesignHeight)));
+  const QSize design(std::max(kDesignWidth, EightyColumnViewWidth()), kDesignHeight);
+  resize(sizeHint().expandedTo(design));
   if (const QScreen* place = screen())
     move(QStyle::alignedRect(Qt::LeftToRight, Qt::AlignCenter, size(), place->availableGeometry())
              .topLeft());
@@ -194,6 +197,8 @@ QWidget* TWombatForm::BuildAccessPanel() {
   Disconnect1 = Placed(new QPushButton("切断(&B)", AccessPanel), "Disconnect1", 430, 30, 88, 24);
   for (QPushButton* button : {Edit1, CancelButton, Connect1, Disconnect1})
     button->setAutoDefault(false);
+  // The rightmost buttons whole, with the margin the labels have on the left.
+  AccessPanel->setMinimumWidth(Disconnect1->geometry().right() + 1 + hostLabel->x());
   return AccessPanel;
 }
 
@@ -379,7 +384,12 @@ void TWombatForm::WireCommands() {
   WireInputCommands();
   WirePanelCommands();
   WireSiblingCommands();
-  connect(APNameList, &QComboBox::activated, this, [this] { APNameListChange(); });
+  // A chosen entry gives the focus back to the input line, as the other
+  // commands do.
+  connect(APNameList, &QComboBox::activated, this, [this] {
+    APNameListChange();
+    InputEdit->setFocus();
+  });
 }
 
 void TWombatForm::Wire(QAction* command, std::function<void()> handler) {

@@ -1,8 +1,10 @@
 // Wombat: a communications terminal for Japanese bulletin-board and chat hosts.
 #include <QApplication>
+#include <QTranslator>
 #include <cstdio>
 
 #include "session/CommandLine.h"
+#include "session/QtTranslations.h"
 #include "session/SessionEndSignals.h"
 #include "session/WombatForm.h"
 #include "view/Fonts.h"
@@ -43,6 +45,8 @@ int main(int argc, char** argv) {
   QApplication::setApplicationName("Wombat");
   QApplication::setApplicationVersion(WOMBAT_VERSION);
   RegisterFontSubstitutions();
+  QTranslator qtTexts;
+  if (LoadJapaneseQtTexts(qtTexts)) QApplication::installTranslator(&qtTexts);
   try {
     TWombatForm form(line.Address);
     form.show();

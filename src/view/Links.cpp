@@ -8,7 +8,8 @@
 
 namespace {
 
-constexpr std::array<std::string_view, 3> LinkSchemes = {"http://", "ftp://", "telnet://"};
+constexpr std::array<std::string_view, 4> LinkSchemes = {"http://", "https://", "ftp://",
+                                                         "telnet://"};
 
 // Bytes that end a link or an address.
 bool EndsLink(unsigned char c) {

@@ -12,8 +12,8 @@ enum TLinkKind : int { lkNoLink = 0, lkUrl = 1, lkMailAddress = 2 };
 // not a delimiter.
 bool IsDelimiter(unsigned char c);
 
-// True when `text` continues at `pos` with "http://", "ftp://" or
-// "telnet://", in any letter case.
+// True when `text` continues at `pos` with "http://", "https://", "ftp://"
+// or "telnet://", in any letter case.
 bool StartsWithLinkScheme(std::string_view text, size_t pos);
 
 // A found link: bytes [Begin, End) of the scanned text.

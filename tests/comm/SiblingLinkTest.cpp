@@ -252,7 +252,11 @@ TEST_F(SiblingServerTest, ASecondLinkTakesTheLinesAndLeavesTheFirstConnectionUsa
   ASSERT_TRUE(WaitUntil([&] { return first->results.size() == 2; }, kWaitMs));
   EXPECT_EQ(first->results.back(), kSiblingVersionAnswer);
   EXPECT_FALSE(first->closed);
-  EXPECT_EQ(first->requests.size(), 1u);  // only the line sent while it was the sibling
+  // The line sent while it was the sibling, then word that it was replaced,
+  // with the newer sibling's process id.
+  ASSERT_EQ(first->requests.size(), 2u);
+  EXPECT_EQ(first->requests[1].Message, kSiblingReplaced);
+  EXPECT_EQ(first->requests[1].Parameter, 88u);
   EXPECT_TRUE(unlinks.empty());
 }
 

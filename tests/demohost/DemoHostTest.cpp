@@ -138,6 +138,7 @@ TEST_F(DemoHostTest, BotSpeaksEveryKindOfLine) {
   ASSERT_TRUE(alice->WaitFor("wombat@example.com"));
   ASSERT_TRUE(alice->WaitFor("\x02"));
   ASSERT_TRUE(alice->WaitFor("http://"));
+  EXPECT_TRUE(alice->WaitFor("telnet://localhost:" + std::to_string(host->Port()) + "/ "));
   EXPECT_EQ(KindOf(*alice, "http://"), lkChat);
   EXPECT_EQ(KindOf(*alice, "\x01"), lkChat);
 }
@@ -310,7 +311,19 @@ TEST_F(DemoHostTest, OnlyConferenceMembersAreSeenLeavingAndLoginsAreRateLimited)
   ASSERT_TRUE(alice->WaitFor("(TALK,alice) end"));
   EXPECT_FALSE(alice->Has(Sjis("visitor さんが接続を終えました")));
   EXPECT_FALSE(alice->Has(Sjis("member さんが接続を終えました"))) << "it had left the conference";
-  EXPECT_TRUE(alice->Has(Sjis("member さんが退室しました")));
+  EXPECT_TRUE(alice->Has(Sjis("－member さんが退室しました－")));
+}
+
+// A member who drops the connection is seen to go with the dash of the join.
+TEST_F(DemoHostTest, AMemberWhoDropsTheConnectionIsAnnouncedLikeOneWhoJoins) {
+  StartHost();
+  auto alice = Client();
+  auto carol = Client();
+  ASSERT_TRUE(alice->Join("alice"));
+  ASSERT_TRUE(carol->Join("carol"));
+  ASSERT_TRUE(alice->WaitFor(Sjis("－carol さんが参加しました－")));
+  carol.reset();
+  EXPECT_TRUE(alice->WaitFor(Sjis("－carol さんが接続を終えました－")));
 }
 
 TEST_F(DemoHostTest, IdleClientIsDisconnected) {

@@ -42,6 +42,12 @@ TEST(CommandLineTest, ReadsOptionsAndLeavesTheAddress) {
       {{"-stylesheet", "a.qss", "-geometry", "640x480", "host", "2323"},
        false, false, std::nullopt, {"host", "2323"}, false},
       {{"-platformx"}, false, false, std::nullopt, {}, true},
+      // An address is a telnet URL alone, or a host and a port.
+      {{"::1", "2323"}, false, false, std::nullopt, {"::1", "2323"}, false},
+      {{"http://bbs.example/"}, false, false, std::nullopt, {"http://bbs.example/"}, true},
+      {{"telnet://bbs.example/", "23"}, false, false, std::nullopt,
+       {"telnet://bbs.example/", "23"}, true},
+      {{"bbs.example", "23", "x"}, false, false, std::nullopt, {"bbs.example", "23", "x"}, true},
   };
   for (const TCase& c : cases) {
     const TCommandLine line = ParseCommandLine(c.arguments);
@@ -85,8 +91,10 @@ class ProgramCommandLineTest : public testing::Test {
 };
 
 TEST_F(ProgramCommandLineTest, AWrongCommandLineIsRefusedInOneLineWithoutADisplay) {
-  const QStringList cases[] = {{"--bogus"}, {"-x"}, {"--demo"}, {"--demo", "0"},
-                               {"--demo", "2323", "host"}};
+  const QStringList cases[] = {{"--bogus"},           {"-x"},
+                               {"--demo"},            {"--demo", "0"},
+                               {"--demo", "2323", "host"}, {"http://bbs.example/"},
+                               {"bbs.example", "23", "extra"}};
   for (const QStringList& arguments : cases) {
     StartWombat(arguments);
     ASSERT_TRUE(process.waitForFinished(kWaitMs));

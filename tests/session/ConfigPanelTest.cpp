@@ -7,6 +7,8 @@
 #include <QAbstractButton>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFontDatabase>
+#include <QFontInfo>
 #include <QFrame>
 #include <QImage>
 #include <QLineEdit>
@@ -41,6 +43,10 @@ class ConfigPanelTest : public ConnectingTest {
     form->resize(form->width(), height);
     QApplication::processEvents();
     ASSERT_EQ(form->height(), height);
+  }
+  // A colour button shows its colour as its face.
+  QColor FaceColor(const char* button) {
+    return Get<QPushButton>(button)->palette().color(QPalette::Button);
   }
   QColor CaptionColor(const char* button) {
     return Get<QPushButton>(button)->palette().color(QPalette::ButtonText);
@@ -133,8 +139,8 @@ TEST_F(ConfigPanelTest, TheOpenedPanelShowsTheTerminalViewsSettings) {
   EXPECT_TRUE(Checked("AccentEnable"));
   EXPECT_EQ(ListedWords(), QStringList({"ABC", "XYZ"}));
   EXPECT_EQ(Get<QListWidget>("AccentList")->currentRow(), 0);
-  EXPECT_EQ(CaptionColor("BitBtn4"), QColor(255, 0, 0));
-  EXPECT_EQ(CaptionColor("BitBtn5"), terminal->HandleColor());
+  EXPECT_EQ(FaceColor("BitBtn4"), QColor(255, 0, 0));
+  EXPECT_EQ(FaceColor("BitBtn5"), terminal->HandleColor());
 }
 
 TEST_F(ConfigPanelTest, PitchTakesWholeNumbersAndShowsWhatItTook) {
@@ -233,7 +239,7 @@ TEST_F(ConfigPanelTest, EachColourButtonSetsBothViewsAndTheNextStart) {
   const QColor userColor = terminal->UserColor();
   Press("BitBtn3");
   EXPECT_EQ(terminal->UserColor(), userColor);
-  EXPECT_EQ(CaptionColor("BitBtn3"), userColor);
+  EXPECT_EQ(FaceColor("BitBtn3"), userColor);
 
   for (int tag = 0; tag < 10; ++tag) {
     const TColorButtonCase& c = kColorButtons[tag];
@@ -241,7 +247,7 @@ TEST_F(ConfigPanelTest, EachColourButtonSetsBothViewsAndTheNextStart) {
     ui.colors.push_back(ChosenColor(tag));
     Press(c.button);
     EXPECT_EQ(ui.offeredColors.last(), before) << c.button;
-    EXPECT_EQ(CaptionColor(c.button), ChosenColor(tag)) << c.button;
+    EXPECT_EQ(FaceColor(c.button), ChosenColor(tag)) << c.button;
     EXPECT_EQ((terminal->*c.property)(), ChosenColor(tag)) << c.button;
     EXPECT_EQ((log->*c.property)(), ChosenColor(tag)) << c.button;
   }
@@ -254,13 +260,59 @@ TEST_F(ConfigPanelTest, EachColourButtonSetsBothViewsAndTheNextStart) {
   for (int tag = 0; tag < 10; ++tag) {
     const TColorButtonCase& c = kColorButtons[tag];
     EXPECT_EQ((terminal->*c.property)(), ChosenColor(tag)) << c.button;
-    EXPECT_EQ(CaptionColor(c.button), ChosenColor(tag)) << c.button;
+    EXPECT_EQ(FaceColor(c.button), ChosenColor(tag)) << c.button;
     // The history view takes every colour but the background at the start.
     if (tag != 1) {
       EXPECT_EQ((log->*c.property)(), ChosenColor(tag)) << c.button;
     }
   }
   EXPECT_EQ(log->TextColor(), ChosenColor(0));
+}
+
+// The caption is black or white, whichever reads on the button's colour:
+// the white background and emphasis background get black captions.
+TEST_F(ConfigPanelTest, ColourButtonCaptionsReadOnTheirColour) {
+  StartPanelTest();
+  Trigger("A1");
+  EXPECT_EQ(CaptionColor("BitBtn2"), QColor(Qt::black)) << "on the white background colour";
+  EXPECT_EQ(CaptionColor("BitBtn10"), QColor(Qt::black));
+  const std::pair<QColor, QColor> cases[] = {
+      {QColor(0, 0, 128), Qt::white}, {QColor(255, 255, 0), Qt::black},
+      {QColor(0, 0, 0), Qt::white},   {QColor(192, 192, 192), Qt::black}};
+  for (const auto& [colour, caption] : cases) {
+    ui.colors.push_back(colour);
+    Press("BitBtn2");
+    EXPECT_EQ(FaceColor("BitBtn2"), colour) << colour.name().toStdString();
+    EXPECT_EQ(CaptionColor("BitBtn2"), caption) << colour.name().toStdString();
+  }
+  // Drawn: the face in (the shades the style gives) its colour.
+  const QImage face = Get<QPushButton>("BitBtn2")->grab().toImage();
+  int near = 0;
+  for (int y = 0; y < face.height(); ++y)
+    for (int x = 0; x < face.width(); ++x) {
+      const QColor pixel = face.pixelColor(x, y);
+      near += std::abs(pixel.red() - 192) + std::abs(pixel.green() - 192) +
+                  std::abs(pixel.blue() - 192) < 40;
+    }
+  EXPECT_GT(near, face.width() * face.height() / 4);
+}
+
+// The chooser opens on the current font: on the family that stands in for
+// the design font, which its list holds.
+TEST_F(ConfigPanelTest, TheFontChooserOpensOnTheFontInUse) {
+  StartPanelTest();
+  Trigger("A1");
+  for (const char* button : {"BitBtn11", "BitBtn12"}) {
+    Press(button);
+    ASSERT_FALSE(ui.offeredFonts.isEmpty());
+    const QFont offered = ui.offeredFonts.last();
+    EXPECT_TRUE(QFontDatabase::families().contains(offered.family()))
+        << button << ": " << offered.family().toStdString();
+    const QFont shown = std::string(button) == "BitBtn11" ? terminal->font()
+                                                         : Get<QComboBox>("InputEdit")->font();
+    EXPECT_EQ(offered.family(), QFontInfo(shown).family()) << button;
+    EXPECT_EQ(offered.pixelSize(), shown.pixelSize()) << button;
+  }
 }
 
 TEST_F(ConfigPanelTest, AChosenPageColourShowsAtOnceInBothViews) {
@@ -292,7 +344,7 @@ TEST_F(ConfigPanelTest, FontsChangeTheTerminalViewOrTheInputLineAndKeepTheirColo
   ui.fonts = {viewFont, std::nullopt};
   Press("BitBtn11");
   Press("BitBtn11");
-  EXPECT_EQ(ui.offeredFonts.last(), terminal->font());
+  EXPECT_EQ(ui.offeredFonts.last().pointSize(), terminal->font().pointSize());
   EXPECT_EQ(terminal->font().pointSize(), logSize + 5);
   EXPECT_TRUE(terminal->font().bold());
   EXPECT_EQ(terminal->FontColor(), textColor);
@@ -305,7 +357,7 @@ TEST_F(ConfigPanelTest, FontsChangeTheTerminalViewOrTheInputLineAndKeepTheirColo
   inputFont.setPointSize(20);
   ui.fonts = {inputFont};
   Press("BitBtn12");
-  EXPECT_EQ(ui.offeredFonts.last(), inputBefore);
+  EXPECT_EQ(ui.offeredFonts.last().family(), QFontInfo(inputBefore).family());
   EXPECT_EQ(input->font().pointSize(), 20);
   EXPECT_EQ(Get<QFrame>("InputPanel")->maximumHeight(), input->sizeHint().height() + 2);
   EXPECT_EQ(input->palette().color(QPalette::Text), QColor(128, 0, 0));
@@ -322,6 +374,8 @@ TEST_F(ConfigPanelTest, EightyColumnsSwitchesBothViewsForNewLines) {
   Receive({longLine});
   ASSERT_EQ(terminal->LineCount(), 3);
   Trigger("A1");
+  // A window narrower than 80 columns beside the panel.
+  form->resize(530, form->height());
   Press("CheckBox1");
   EXPECT_FALSE(terminal->EightyColumns());
   EXPECT_FALSE(log->EightyColumns());

@@ -157,6 +157,16 @@ TEST_F(ConnectionControlTest, TheCommandLineAddressConnectsThroughTheEntryTemp) 
   EXPECT_TRUE(ui.messages.isEmpty()) << ui.messages.join('|').toStdString();
 }
 
+// An IPv6 address and a port connect as the same address in a URL does.
+TEST_F(ConnectionControlTest, AnIpv6AddressAndAPortOnTheCommandLineConnect) {
+  TLoopbackPeer ipv6Peer(QHostAddress::LocalHostIPv6);
+  if (!ipv6Peer.Listening()) GTEST_SKIP() << "this machine has no IPv6 loopback";
+  Start({"::1", QString::number(ipv6Peer.Port())});
+  ASSERT_TRUE(ipv6Peer.WaitForConnections(1));
+  EXPECT_EQ(form->CurrentEntry().HostName, "[::1]");
+  EXPECT_TRUE(ui.messages.isEmpty()) << ui.messages.join('|').toStdString();
+}
+
 // An address from outside (a link in a web page) never spends what "Temp"
 // holds for another host, and leaves the stored entry as it was.
 TEST_F(ConnectionControlTest, AnAddressFromOutsideSendsNothingStoredAndKeepsTemp) {

@@ -1,4 +1,5 @@
 // The input line, its history, the function keys and the clipboard commands.
+#include <QAbstractItemView>
 #include <QCheckBox>
 #include <QTest>
 #include <QTimer>
@@ -6,6 +7,8 @@
 
 #include "access/FuncConfig.h"
 #include "session/ConnectingFixture.h"
+#include "support/LoopbackPeer.h"
+#include "support/UserInput.h"
 
 namespace {
 
@@ -30,6 +33,11 @@ class InputLineTest : public ConnectingTest {
     QStringList captions;
     for (int number = 1; number <= 12; ++number) captions << Button(number)->text();
     return captions;
+  }
+  // The history as after a line was sent: nothing recalled yet.
+  void ShowHistoryAgain() {
+    Input()->setCurrentIndex(-1);
+    Input()->clearEditText();
   }
   QStringList History() {
     QStringList lines;
@@ -190,6 +198,94 @@ TEST_F(InputLineTest, PasteInsertsTheClipboardIntoTheInputLine) {
   Input()->lineEdit()->setCursorPosition(1);
   Get<QAction>("Paste2")->trigger();
   EXPECT_EQ(Input()->currentText(), "<pasted>");
+}
+
+// A text copied in a Linux program (LF) or in a Windows one (CR LF) gives the
+// same bytes, pasted into the line and sent, or pasted and sent at once.
+TEST_F(InputLineTest, PastingTakesLfAndCrLfLineEndsAlike) {
+  TLoopbackPeer peer;
+  SaveTelnetEntry("Peer", peer.Port());
+  Start();
+  SendFromHost(peer, {"hello"});
+  for (const char* text : {"one\ntwo", "one\r\ntwo"}) {
+    SCOPED_TRACE(QString(text).toUtf8().toPercentEncoding().toStdString());
+    const qsizetype sent = static_cast<qsizetype>(peer.Received().size());
+    QGuiApplication::clipboard()->setText(text);
+    Get<QAction>("Paste2")->trigger();
+    EXPECT_EQ(Input()->currentText(), "one\rtwo");
+    Press(Input(), Qt::Key_Return);
+    Get<QAction>("Paste1")->trigger();
+    ASSERT_TRUE(peer.WaitForReceived(sent + 15));
+    EXPECT_EQ(peer.Received().substr(static_cast<size_t>(sent)), "one\rtwo\rone\rtwo");
+  }
+}
+
+// Up or Down on the line being typed recalls the newest line; then Down
+// steps to older lines and Up back to newer ones, as in a drop-down box.
+TEST_F(InputLineTest, UpAndDownWalkTheHistoryFromTheNewestLine) {
+  Start();
+  FocusInputLine();
+  for (const QString& line : {"first", "second", "third"}) Enter(line);
+  for (Qt::Key recall : {Qt::Key_Up, Qt::Key_Down}) {
+    ShowHistoryAgain();
+    QTest::keyClick(Input(), recall);
+    EXPECT_EQ(Input()->currentText(), "third") << recall;
+  }
+  const std::pair<Qt::Key, const char*> steps[] = {
+      {Qt::Key_Down, "second"}, {Qt::Key_Down, "first"}, {Qt::Key_Down, "first"},
+      {Qt::Key_Up, "second"},   {Qt::Key_Up, "third"},   {Qt::Key_Up, "third"}};
+  for (const auto& [key, line] : steps) {
+    QTest::keyClick(Input(), key);
+    EXPECT_EQ(Input()->currentText(), line);
+  }
+  QTest::keyClick(Input(), Qt::Key_Down, Qt::AltModifier);
+  EXPECT_TRUE(Input()->view()->isVisible()) << "Alt+Down opens the list";
+  Input()->hidePopup();
+}
+
+// Typed while a view has the focus, or after an entry was chosen in the
+// list, a line reaches the host through the input line, which takes the
+// focus; the views keep their caret keys.
+TEST_F(InputLineTest, KeysTypedOutsideTheInputLineReachTheHost) {
+  TLoopbackPeer peer;
+  SaveTelnetEntry("Peer", peer.Port());
+  SaveEntry("Other", TAPData{});
+  Start();
+  FocusInputLine();
+  std::vector<std::string> lines;
+  for (int i = 0; i < 300; ++i) lines.push_back("line " + std::to_string(i));
+  SendFromHost(peer, lines);
+  ASSERT_TRUE(WaitForLine("line 299"));
+  SendWheel(View("TerminalView")->viewport(), 40);
+  ASSERT_TRUE(View("LogView")->isVisible());
+
+  std::string expected;
+  for (const char* name : {"TerminalView", "LogView"}) {
+    SCOPED_TRACE(name);
+    TQuokkaView* view = View(name);
+    view->setFocus();
+    QTest::keyClick(view, Qt::Key_Up);
+    EXPECT_TRUE(view->hasFocus()) << "a caret key stays with the view";
+    EXPECT_EQ(Input()->currentText(), "");
+    QTest::keyClicks(view, "to hostx");
+    EXPECT_TRUE(Input()->lineEdit()->hasFocus());
+    view->setFocus();
+    QTest::keyClick(view, Qt::Key_Backspace);
+    QTest::keyClick(view, Qt::Key_Return);
+    expected += "to host\r";
+  }
+
+  QComboBox* entries = Get<QComboBox>("APNameList");
+  entries->setFocus();
+  const int other = entries->findText("Other");
+  entries->setCurrentIndex(other);
+  emit entries->activated(other);
+  ASSERT_TRUE(Input()->lineEdit()->hasFocus());
+  QTest::keyClicks(QApplication::focusWidget(), "after the list");
+  QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+  expected += "after the list\r";
+  ASSERT_TRUE(peer.WaitForReceived(static_cast<qsizetype>(expected.size())));
+  EXPECT_EQ(peer.Received(), expected);
 }
 
 }  // namespace

@@ -164,6 +164,75 @@ TEST_F(SiblingLinkTest, WhatArrivedTogetherIsHandedOffInOneExchange) {
   EXPECT_TRUE(Server().Linked());
 }
 
+// A follower that a newer sibling replaces is told so and ends; the newer
+// one receives the lines from then on.
+TEST_F(SiblingLinkTest, AFollowerReplacedByANewerSiblingSaysSoAndFails) {
+  ConnectToHost();
+  StartFollower();
+  std::unique_ptr<QProcess> first = std::move(follower);
+  StartFollower();
+  ASSERT_TRUE(WaitForEnd(*first));
+  EXPECT_EQ(first->exitCode(), 1);
+  EXPECT_EQ(QString::fromUtf8(first->readAllStandardError()),
+            "wombat-link: another sibling has linked\n");
+  host.Send("for the newer one\r\n");
+  ASSERT_TRUE(WaitForFollowed(1));
+  EXPECT_EQ(FollowedLines(), QStringList{"for the newer one"});
+}
+
+// An animated line is printed as the view first shows it: the first frame,
+// padded to the widest, and no animation bytes; --raw keeps every byte.
+TEST_F(SiblingLinkTest, FollowPrintsAnAnimatedLineWithoutItsAnimationBytes) {
+  ConnectToHost();
+  const std::string animated = "walk \x01(^_^)\x02(^o^)/\x01 on";
+  for (const auto& [options, expected] :
+       {std::pair{QStringList{}, QString("walk (^_^)  on")},
+        std::pair{QStringList{"--raw"}, QString::fromStdString(animated)}}) {
+    SCOPED_TRACE(options.join(' ').toStdString());
+    followed.clear();
+    std::unique_ptr<QProcess> replaced = std::move(follower);
+    StartFollower(options);
+    if (replaced) ASSERT_TRUE(WaitForEnd(*replaced));
+    host.Send(animated + "\r\n");
+    ASSERT_TRUE(WaitForFollowed(1));
+    EXPECT_EQ(FollowedLines(), QStringList{expected});
+  }
+}
+
+// A connect request names an entry of the data folder; one that is not
+// there is refused before Wombat is asked.
+TEST_F(SiblingLinkTest, ConnectToAnEntryThatIsNotThereFails) {
+  ConnectToHost();
+  const TLinkRun run = RunLink({"connect", "Nowhere"});
+  EXPECT_EQ(run.exitCode, 1);
+  EXPECT_TRUE(run.err.startsWith("wombat-link: there is no access list entry \"Nowhere\""))
+      << run.err.toStdString();
+  RunEventsFor(100);
+  EXPECT_EQ(form->SelectedEntry(), "Peer");
+  EXPECT_TRUE(Connected());
+  EXPECT_TRUE(ui.questions.isEmpty());
+}
+
+// What was wrong comes first, in one line, then the usage.
+TEST_F(SiblingLinkTest, AWrongCommandLineNamesWhatIsWrongBeforeTheUsage) {
+  const std::pair<QStringList, QString> cases[] = {
+      {{}, "no command given"},
+      {{"frobnicate"}, "unknown command \"frobnicate\""},
+      {{"send"}, "send needs TEXT"},
+      {{"connect"}, "connect needs ENTRY"},
+      {{"follow", "now"}, "too many arguments for follow: now"},
+      {{"send", "a", "b"}, "too many arguments for send: b"},
+      {{"--bogus", "version"}, "Unknown option 'bogus'."},
+  };
+  for (const auto& [arguments, what] : cases) {
+    const TLinkRun run = RunLink(arguments);
+    const std::string name = arguments.join(' ').toStdString();
+    EXPECT_EQ(run.exitCode, 2) << name;
+    EXPECT_TRUE(run.err.startsWith("wombat-link: " + what + "\nUsage: ")) << name << ": "
+                                                                          << run.err.toStdString();
+  }
+}
+
 TEST_F(SiblingLinkTest, JsonFollowerPrintsEachLineWithItsTime) {
   ConnectToHost();
   StartFollower({"--json"});

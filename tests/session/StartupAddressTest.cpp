@@ -21,6 +21,7 @@ TEST(StartupAddressTest, CommandLinesGiveHostAndPort) {
       {{"bbs.example"}, "bbs.example", "23"},
       {{"telnet://[::1]:2323/"}, "[::1]", "2323"},
       {{"telnet://[::1]"}, "[::1]", "23"},
+      {{"::1", "2323"}, "[::1]", "2323"},
       // User information is never the host; what follows the port is ignored.
       {{"telnet://user:pw@bbs.example:2323/"}, "bbs.example", "2323"},
       {{"telnet://user@bbs.example/"}, "bbs.example", "23"},

@@ -158,6 +158,35 @@ TEST_F(WombatFormLinksTest, PopupMenuOffersTheLinkAtTheCaret) {
   EXPECT_TRUE(Enabled("Copy1")) << "Ctrl+C works again once the menu is closed";
 }
 
+// An https link is marked in the link colour, and opened, copied and saved
+// as a shortcut exactly as an http link is.
+TEST_F(WombatFormLinksTest, AnHttpsLinkIsMarkedOpenedAndSavedAsAnHttpLinkIs) {
+  const std::string link = "https://example.com/a?b";
+  Receive({"see " + link + " here", "see http://example.com/a?b here"});
+  const QImage page = terminal->PageImage();
+  const QColor linkColour = terminal->AddressColor();
+  const auto inked = [&](int line) {
+    int count = 0;
+    for (int y = line * terminal->LineHeight(); y < (line + 1) * terminal->LineHeight(); ++y)
+      for (int x = 4 * terminal->CharWidth(); x < 27 * terminal->CharWidth(); ++x)
+        count += page.pixelColor(x, y) == linkColour;
+    return count;
+  };
+  EXPECT_GT(inked(0), 20);
+  EXPECT_GT(inked(0), inked(1)) << "the https link is one character longer";
+
+  PopUpAt(terminal, {6, 0});
+  EXPECT_EQ(Caption("Jump1"), ToQString(link) + "を表示(&J)");
+  Trigger("Jump1");
+  EXPECT_EQ(ui.openedUrls.last(), ToQString(link));
+  Trigger("URLCopy1");
+  EXPECT_EQ(QGuiApplication::clipboard()->text(), ToQString(link));
+  Trigger("ShortCut1");
+  QFile shortcut(form->ShortcutFolder() + "/httpsexamplecomab.url");
+  ASSERT_TRUE(shortcut.open(QIODevice::ReadOnly));
+  EXPECT_EQ(shortcut.readAll().toStdString(), "[InternetShortcut]\r\nURL=" + link + "\r\n");
+}
+
 // A control byte ends a link: what is marked, copied, opened and saved as a
 // shortcut is the same text, and no shortcut name or file holds a control byte.
 TEST_F(WombatFormLinksTest, AControlByteEndsALinkForEveryUseOfIt) {
@@ -194,6 +223,10 @@ TEST_F(WombatFormLinksTest, CopyActsOnTheViewUnderTheMouseAndClearOnTheTerminalV
   SendMouse(terminal->viewport(), QEvent::MouseMove, QPoint(5, 5), Qt::NoButton, Qt::NoButton);
   Trigger("Copy1");
   EXPECT_EQ(QGuiApplication::clipboard()->text(), "second");
+  // Lines end with LF on the clipboard, as Linux programs paste them.
+  terminal->SetSelStart({7, 0});
+  Trigger("Copy1");
+  EXPECT_EQ(QGuiApplication::clipboard()->text(), "line\nsecond");
 
   Trigger("Clear1");
   EXPECT_EQ(terminal->LineCount(), 0);

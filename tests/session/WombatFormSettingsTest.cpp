@@ -50,7 +50,7 @@ TEST_F(WombatFormSettingsTest, EveryValueSurvivesALoadAndASave) {
       {"MainWindow/Left", "40"},
       {"MainWindow/Top", "60"},
       {"MainWindow/Height", "420"},
-      {"MainWindow/Width", "480"},
+      {"MainWindow/Width", "560"},
       {"MainWindow/TermHeight", "333"},
       {"Settings/FunctionKey", "0"},
       {"Sounds/Connected", "/sounds/Ring.wav"},
@@ -95,7 +95,7 @@ TEST_F(WombatFormSettingsTest, EveryValueSurvivesALoadAndASave) {
 
   Start();
   EXPECT_EQ(form->SelectedEntry(), "Tern(Telnet)");
-  EXPECT_EQ(form->geometry().size(), QSize(480, 420));
+  EXPECT_EQ(form->geometry().size(), QSize(560, 420));
   EXPECT_TRUE(form->findChild<QFrame*>("FunctionPanel")->isHidden());
   EXPECT_EQ(form->ReconnectTimeOut(), 90);
   EXPECT_FALSE(form->LogMgr().Enabled());

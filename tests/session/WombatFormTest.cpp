@@ -22,6 +22,7 @@
 #include "text/Codec.h"
 #include "text/LogMgr.h"
 #include "text/QtCodec.h"
+#include "view/QuokkaView.h"
 
 namespace {
 
@@ -77,9 +78,11 @@ TEST_F(WombatFormTest, FirstStartCreatesTheDefaultEntriesAndOpensAtTheNaturalSiz
                                              "NIFTY(Telnet)", "Temp", "Tern(Telnet)"}));
   EXPECT_EQ(form->SelectedEntry(), "NIFTY(Road2)");
   EXPECT_EQ(form->CurrentEntry().Script, Sjis("**@P'[*]C NIF'[>]SVC'[>]$I'[>]$P'; ⇒Road2"));
-  // Centred at the layout's natural size, at least the design size, with
-  // every button of the access panel inside the window.
-  EXPECT_EQ(form->size(), form->sizeHint().expandedTo(QSize(530, 551)));
+  // Centred at the layout's natural size, at least the design size and as
+  // wide as 80 columns of the view's font need, with every button of the
+  // access panel inside the window.
+  EXPECT_EQ(form->height(), form->sizeHint().expandedTo(QSize(530, 551)).height());
+  EXPECT_GE(form->width(), form->sizeHint().expandedTo(QSize(530, 551)).width());
   const QPoint offCentre =
       QRect(form->pos(), form->size()).center() - form->screen()->availableGeometry().center();
   EXPECT_LE(offCentre.manhattanLength(), 2);
@@ -89,6 +92,8 @@ TEST_F(WombatFormTest, FirstStartCreatesTheDefaultEntriesAndOpensAtTheNaturalSiz
     EXPECT_TRUE(form->rect().contains(QRect(control->mapTo(form.get(), QPoint()), control->size())))
         << button;
   }
+  const auto* terminal = form->findChild<TQuokkaView*>("TerminalView");
+  EXPECT_GE(terminal->viewport()->width(), 80 * terminal->CharWidth());
   EXPECT_TRUE(ui.messages.isEmpty());
   EXPECT_EQ(Stored("Directory/ExeName"), QCoreApplication::applicationFilePath());
 
@@ -122,6 +127,8 @@ TEST_F(WombatFormTest, CommandsWithoutAHandlerStayDisabled) {
 
 TEST_F(WombatFormTest, FirstStartSavesTheDefaultsOfTheProgramFolder) {
   Start();
+  // The kept height is the default, or the window's smallest height above it.
+  const QString keptHeight = QString::number(std::max(200, form->minimumSizeHint().height()));
   Stop();
   const QString folder = home.DataFolder();
   EXPECT_EQ(Stored("AccessList/Default"), "NIFTY(Road2)");
@@ -132,7 +139,7 @@ TEST_F(WombatFormTest, FirstStartSavesTheDefaultsOfTheProgramFolder) {
   EXPECT_EQ(Stored("Settings/TimeOut"), "20");
   EXPECT_EQ(Stored("Settings/LogEnabled"), "1");
   EXPECT_EQ(Stored("Settings/FunctionKey"), "1");
-  EXPECT_EQ(Stored("MainWindow/TermHeight"), "200");
+  EXPECT_EQ(Stored("MainWindow/TermHeight"), keptHeight);
   EXPECT_TRUE(QFile::exists(folder + "/Connect.wav"));
   EXPECT_TRUE(QFile::exists(folder + "/Discon.wav"));
 }

@@ -36,6 +36,7 @@ TEST(ScanLinks, FindsUrlsAndMailAddresses) {
   const std::vector<Case> cases = {
       {"url up to a delimiter", "see http://a.jp/x?y=1 now", {{"http://a.jp/x?y=1", lkUrl}}},
       {"scheme in any case", "(FTP://a.jp)", {{"FTP://a.jp", lkUrl}}},
+      {"https as http", "go HTTPS://a.jp/x now", {{"HTTPS://a.jp/x", lkUrl}}},
       {"telnet and the double quote", "telnet://b.jp\"x'", {{"telnet://b.jp\"x", lkUrl}}},
       {"url up to a double-byte character", "http://a.jp" + a, {{"http://a.jp", lkUrl}}},
       {"mail address", "to foo.bar@baz.ne.jp,", {{"foo.bar@baz.ne.jp", lkMailAddress}}},

@@ -198,7 +198,7 @@ TEST_F(StartWithAbsurdSettings, AWindowOffTheScreensOpensFullyOnTheNearestOne) {
       {"half off the left screen's top", 200, -300, 600, 400, "Left", {600, 400}},
       {"mostly on the right screen", 1200, 50, 700, 500, "Right", {700, 500}},
       {"larger than the screen", -500, -500, 5000, 5000, "Left", {1280, 800}},
-      {"below the screens", 1800, 3000, 300, 200, "Right", {300, 200}},
+      {"below the screens", 1800, 3000, 600, 300, "Right", {600, 300}},
   };
   for (const TCase& c : cases) {
     Store({{"MainWindow/Left", QString::number(c.left)},

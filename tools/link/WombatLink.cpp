@@ -1,6 +1,6 @@
 // wombat-link: a command-line sibling of a running Wombat.
 //
-//   wombat-link follow [--json]   links itself and prints every received line
+//   wombat-link follow [--json] [--raw]   links itself and prints every received line
 //   wombat-link send [--line] TEXT
 //   wombat-link connect ENTRY
 //   wombat-link disconnect
@@ -10,16 +10,20 @@
 // The running Wombat is found through its settings (Directory/LinkServer), or
 // named with --server. Only a socket of this user's, served by a process of this
 // user's, is talked to. Exit status 0 on success, 1 when no Wombat runs or a
-// request fails, 2 for a wrong command line.
+// request fails (or a newer sibling took the lines over), 2 for a wrong
+// command line.
 #include <unistd.h>
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QDateTime>
+#include <QDir>
+#include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QLocalSocket>
 #include <QSettings>
+#include <QStandardPaths>
 #include <QTimer>
 #include <cstdio>
 #include <memory>
@@ -30,6 +34,7 @@
 #include "comm/SiblingLink.h"
 #include "text/Codec.h"
 #include "text/QtCodec.h"
+#include "view/Motion.h"
 
 namespace {
 
@@ -41,6 +46,37 @@ constexpr int kUsage = 2;
 int Fail(const QString& message) {
   std::fprintf(stderr, "wombat-link: %s\n", qPrintable(message));
   return kFailed;
+}
+
+// What was wrong first, then how it is used.
+int UsageError(const QString& message, const QCommandLineParser& parser) {
+  std::fprintf(stderr, "wombat-link: %s\n%s", qPrintable(message), qPrintable(parser.helpText()));
+  return kUsage;
+}
+
+// A received line as the view shows it at first: an animated section as its
+// first frame, and no animation bytes left over.
+std::string ShownLine(std::string line) {
+  while (!ParseMotion(line).Empty()) {
+  }
+  std::erase_if(line, [](char c) { return c == MotionSectionMark || IsMotionCommand(c); });
+  return line;
+}
+
+// Wombat's data folder, where its access list entries are.
+QString DataFolder() {
+  const QString home = qEnvironmentVariable("WOMBAT_HOME");
+  if (!home.isEmpty()) return home;
+  return QDir(QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation))
+      .filePath("Zeb/Wombat");
+}
+
+// Why Wombat cannot connect to the entry `name`; empty when it can.
+QString MissingEntry(const QString& name) {
+  const std::string bytes = FromQString(name);
+  const QString file = DataFolder() + '/' + ToQString(bytes) + ".ap";
+  if (ToQString(bytes) == name && !name.contains('/') && QFileInfo(file).isFile()) return {};
+  return "there is no access list entry \"" + name + "\" in " + DataFolder();
 }
 
 // A complete line at once, so that a pipeline sees it at once.
@@ -84,7 +120,7 @@ QString ServerName(const QCommandLineParser& parser) {
 // answer, or follows the received lines until Wombat ends.
 class TLinkSession {
  public:
-  TLinkSession(QLocalSocket* socket, bool json) : FLink(socket), FJson(json) {
+  TLinkSession(QLocalSocket* socket, bool json, bool raw) : FLink(socket), FJson(json), FRaw(raw) {
     FLink.OnClose = [this](TSiblingLink&) { Closed(); };
     FTimer.setSingleShot(true);
     QObject::connect(&FTimer, &QTimer::timeout, [this] { Finish(Fail("Wombat did not answer")); });
@@ -114,6 +150,7 @@ class TLinkSession {
     FLink.OnRequest = [this](TSiblingLink& link, const TSiblingFrame& frame) {
       if (frame.Message == kSiblingText) PrintReceived(frame.Payload);
       link.Reply(frame.Message, frame.Message == kSiblingText ? 1 : 0);
+      if (frame.Message == kSiblingReplaced) Finish(Fail("another sibling has linked"));
     };
     FLink.Request(kSiblingLinkUp, static_cast<uint32_t>(getpid()));
     FTimer.start(kAnswerTimeoutMs);
@@ -121,7 +158,7 @@ class TLinkSession {
 
  private:
   void PrintReceived(const std::string& cp932) {
-    const std::string utf8 = Cp932ToUtf8(cp932);
+    const std::string utf8 = Cp932ToUtf8(FRaw ? cp932 : ShownLine(cp932));
     PrintLine(FJson ? JsonLine(utf8) : QByteArray::fromStdString(utf8));
   }
 
@@ -139,6 +176,7 @@ class TLinkSession {
 
   TSiblingLink FLink;
   bool FJson;
+  bool FRaw;
   bool FFollowing = false;
   bool FFinished = false;
   QTimer FTimer;
@@ -146,26 +184,39 @@ class TLinkSession {
 
 struct TCommand {
   uint32_t message;
-  int arguments;
+  const char* argument;  // the name of its one argument; none when null
 };
 
 std::optional<TCommand> CommandNamed(const QString& name) {
-  if (name == "follow") return TCommand{kSiblingLinkUp, 0};
-  if (name == "send") return TCommand{kSiblingText, 1};
-  if (name == "connect") return TCommand{kSiblingConnect, 1};
-  if (name == "disconnect") return TCommand{kSiblingEnd, 0};
-  if (name == "quit") return TCommand{kSiblingQuit, 0};
-  if (name == "version") return TCommand{kSiblingVersion, 0};
+  if (name == "follow") return TCommand{kSiblingLinkUp, nullptr};
+  if (name == "send") return TCommand{kSiblingText, "TEXT"};
+  if (name == "connect") return TCommand{kSiblingConnect, "ENTRY"};
+  if (name == "disconnect") return TCommand{kSiblingEnd, nullptr};
+  if (name == "quit") return TCommand{kSiblingQuit, nullptr};
+  if (name == "version") return TCommand{kSiblingVersion, nullptr};
   return std::nullopt;
+}
+
+// What is wrong with the positional arguments; empty when nothing is.
+QString ArgumentError(const QStringList& arguments, const std::optional<TCommand>& command) {
+  if (arguments.isEmpty()) return "no command given";
+  if (!command) return "unknown command \"" + arguments.first() + "\"";
+  const qsizetype wanted = command->argument ? 2 : 1;
+  if (arguments.size() < wanted) return arguments.first() + " needs " + command->argument;
+  if (arguments.size() > wanted)
+    return "too many arguments for " + arguments.first() + ": " + arguments.mid(wanted).join(' ');
+  return {};
 }
 
 void DescribeCommandLine(QCommandLineParser& parser) {
   parser.setApplicationDescription(
       "Follows and drives a running Wombat.\n\n"
       "Commands:\n"
-      "  follow              print every received line until Wombat ends\n"
+      "  follow              print every received line until Wombat ends (or\n"
+      "                      another sibling links itself: exit status 1)\n"
       "  send TEXT           send TEXT to the host (a trailing \\r or --line adds CR)\n"
-      "  connect ENTRY       connect to the access list entry ENTRY\n"
+      "  connect ENTRY       connect to the access list entry ENTRY of the data\n"
+      "                      folder ($WOMBAT_HOME, else ~/.local/share/Zeb/Wombat)\n"
       "  disconnect          ask Wombat to disconnect (Wombat asks the user)\n"
       "  quit                quit Wombat when it is not connected\n"
       "  version             print Wombat's version answer");
@@ -173,6 +224,7 @@ void DescribeCommandLine(QCommandLineParser& parser) {
   parser.addOptions({
       {"server", "The link server's name (default: from Wombat's settings).", "name"},
       {"json", "follow: one JSON object a line, with the time."},
+      {"raw", "follow: every byte of a line, the animation bytes too."},
       {"line", "send: end the text with a carriage return."},
   });
   parser.addPositionalArgument("command", "follow, send, connect, disconnect, quit or version.");
@@ -186,19 +238,13 @@ int main(int argc, char** argv) {
   QCoreApplication::setApplicationName("wombat-link");
   QCommandLineParser parser;
   DescribeCommandLine(parser);
-  if (!parser.parse(QCoreApplication::arguments())) {
-    std::fprintf(stderr, "wombat-link: %s\n%s", qPrintable(parser.errorText()),
-                 qPrintable(parser.helpText()));
-    return kUsage;
-  }
+  if (!parser.parse(QCoreApplication::arguments())) return UsageError(parser.errorText(), parser);
   parser.process(app);  // --help
   const QStringList arguments = parser.positionalArguments();
   const std::optional<TCommand> command =
       arguments.isEmpty() ? std::nullopt : CommandNamed(arguments.first());
-  if (!command || arguments.size() != 1 + command->arguments) {
-    std::fputs(qPrintable(parser.helpText()), stderr);
-    return kUsage;
-  }
+  if (const QString error = ArgumentError(arguments, command); !error.isEmpty())
+    return UsageError(error, parser);
 
   std::string payload;
   if (command->message == kSiblingText) {
@@ -206,6 +252,8 @@ int main(int argc, char** argv) {
     if (!text) return Fail("the text has characters that Shift-JIS cannot hold");
     payload = *text;
   } else if (command->message == kSiblingConnect) {
+    if (const QString missing = MissingEntry(arguments[1]); !missing.isEmpty())
+      return Fail(missing);
     payload = FromQString(arguments[1]);
   }
 
@@ -222,7 +270,7 @@ int main(int argc, char** argv) {
   if (!peer) return Fail("refusing " + server + ": cannot tell whose program serves it");
   if (*peer != geteuid()) return Fail(RefusedOwner(server, *peer));
 
-  TLinkSession session(socket.release(), parser.isSet("json"));
+  TLinkSession session(socket.release(), parser.isSet("json"), parser.isSet("raw"));
   if (command->message == kSiblingLinkUp)
     session.Follow();
   else
