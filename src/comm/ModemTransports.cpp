@@ -90,20 +90,12 @@ void TSerialModemTransport::Close() {
 
 // A port that fails to write shows why.
 bool TSerialModemTransport::Send(const std::string& text) {
-  try {
-    FModem->WriteString(text);
-  } catch (const std::exception& error) {
-    if (OnMessage) OnMessage(QString::fromUtf8(error.what()));
-  }
+  RunShowingErrors([&] { FModem->WriteString(text); });
   return true;
 }
 
 void TSerialModemTransport::SendBreak() {
-  try {
-    FModem->SendBreak();
-  } catch (const std::exception& error) {
-    if (OnMessage) OnMessage(QString::fromUtf8(error.what()));
-  }
+  RunShowingErrors([this] { FModem->SendBreak(); });
 }
 
 bool TSerialModemTransport::Dialling() const {
@@ -182,11 +174,7 @@ bool TTelephonyModemTransport::Send(const std::string& text) {
 }
 
 void TTelephonyModemTransport::SendBreak() {
-  try {
-    FTerminal->SendBreak();
-  } catch (const std::exception& error) {
-    if (OnMessage) OnMessage(QString::fromUtf8(error.what()));
-  }
+  RunShowingErrors([this] { FTerminal->SendBreak(); });
 }
 
 // A telephony message ends an attempt that has not come up, with the message

@@ -1,6 +1,15 @@
 #include "comm/Transport.h"
 
+#include <exception>
 #include <utility>
+
+void TTransport::RunShowingErrors(const std::function<void()>& call) {
+  try {
+    call();
+  } catch (const std::exception& error) {
+    if (OnMessage) OnMessage(QString::fromUtf8(error.what()));
+  }
+}
 
 void TQueuedTransport::Hold(bool held) {
   FHeld = held;

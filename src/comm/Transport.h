@@ -65,6 +65,10 @@ class TTransport : public QObject {
   std::function<void(const QString& text)> OnNotice;
   // Text for a message box.
   std::function<void(const QString& text)> OnMessage;
+
+ protected:
+  // Runs a call of the device; the text of an error it raises goes to OnMessage.
+  void RunShowingErrors(const std::function<void()>& call);
 };
 
 // A transport whose device reports everything as it happens: its events wait

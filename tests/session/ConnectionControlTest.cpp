@@ -154,15 +154,16 @@ TEST_F(ConnectionControlTest, TheDefaultPausesHoldTheScriptStepsAndTheRestart) {
   ASSERT_TRUE(peer.WaitForReceived(2, kWaitMs));
   const qint64 second = clock.elapsed();
   EXPECT_EQ(peer.Received(), "ab");
-  EXPECT_GE(first, 1900);
+  // The peer sees the connection a little after the window does.
+  EXPECT_GE(first, 1700);
   EXPECT_LT(first, 3500);
-  EXPECT_GE(second - first, 900);
+  EXPECT_GE(second - first, 800);
   EXPECT_LT(second - first, 2500);
 
   ASSERT_TRUE(peer.WaitForClientClosed(kWaitMs));
   clock.restart();
   ASSERT_TRUE(peer.WaitForConnections(2, kWaitMs));
-  EXPECT_GE(clock.elapsed(), 900);
+  EXPECT_GE(clock.elapsed(), 800);
   EXPECT_LT(clock.elapsed(), 2500);
 }
 
