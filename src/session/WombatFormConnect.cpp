@@ -77,7 +77,8 @@ void TWombatForm::WireConnectionCommands() {
 
 // Everything the window shows of the session. The application's display
 // name is set before the caption: the platform may append the display name
-// to a caption that does not end with it.
+// to a caption that does not end with it. Until the first connection it
+// stays unset.
 void TWombatForm::ShowSession() {
   const bool active = FSession->Active();
   SetCommandEnabled(Connect1, CanConnect());
@@ -87,7 +88,9 @@ void TWombatForm::ShowSession() {
   SetCommandEnabled(CancelButton, FSession->ScriptRunning());
   StatusPanel->setText(FSession->Status());
   const bool started = FSession->Started();
-  QApplication::setApplicationDisplayName(started ? FSession->EntryName() : kTitle);
+  const QString displayName = started ? FSession->EntryName() : kTitle;
+  if (QApplication::applicationDisplayName() != displayName)
+    QApplication::setApplicationDisplayName(displayName);
   const QString title = started ? kTitlePrefix + FSession->EntryName() : kTitle;
   setWindowTitle(title);
 }
