@@ -6,7 +6,7 @@ ARGS      ?=
 PREFIX    ?= /usr/local
 PACKAGES  := cmake g++ make pkg-config libgtest-dev libgmock-dev libbenchmark-dev \
              qt6-base-dev qt6-multimedia-dev libgl-dev fonts-ipafont-gothic \
-             inetutils-telnetd socat ccache xvfb qt6-translations-l10n \
+             inetutils-telnetd socat ccache xvfb x11-utils qt6-translations-l10n \
              desktop-file-utils appstream dpkg-dev
 # Only for making and checking the Debian package.
 PACKAGING_PACKAGES := lintian

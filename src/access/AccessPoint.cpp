@@ -88,6 +88,10 @@ class TItemReader {
 
 }  // namespace
 
+std::string ShownPort(const std::string& port) {
+  return port.starts_with("COM") ? port.substr(0, 4) : port;
+}
+
 bool IsTelephoneNumber(const std::string& hostName) {
   for (char c : hostName) {
     if (!((c >= '0' && c <= '9') || c == ' ' || c == '#' || c == '*' || c == ',' || c == '-'))

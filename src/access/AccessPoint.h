@@ -30,6 +30,10 @@ struct TAPData {
 // "-" (the empty text included): the entry dials a modem instead of telnet.
 bool IsTelephoneNumber(const std::string& hostName);
 
+// The port as the window shows it and the transports read it: a serial
+// modem's settings cut to "COMn", any other port text unchanged.
+std::string ShownPort(const std::string& port);
+
 // The local date and time, read once per encoding.
 struct TClockReading {
   int Year, Month, Day, Hour, Minute, Second, Millisecond;

@@ -5,9 +5,9 @@
 // step "'" is a carriage return, "*" a pause of one second, "$I" the user ID,
 // "$P" the password and "$$" one "$".
 //
-// The main window owns one engine. Sending and pausing go through the events
-// Send and Pause so that the window can route them to the active transport and
-// to its pause. A "*" stops the walk through a step: the owner calls
+// The session owns one engine. Sending and pausing go through the events
+// Send and Pause so that the session can route them to its transport and to
+// its pause. A "*" stops the walk through a step: the owner calls
 // ContinueStep when the pause has run, and handles no received data until
 // then, so that the host sees the steps in order.
 
@@ -35,7 +35,7 @@ enum class TPromptResult {
 
 class TLoginScript {
  public:
-  // Sends text to the host unchanged (the main window's SendToHost).
+  // Sends text to the host unchanged (the session's Send).
   std::function<void(const std::string& text)> Send;
   // Starts a pause of the given milliseconds (1000 for each "*"), after which
   // the owner calls ContinueStep. Unassigned, a "*" waits for nothing.
@@ -47,6 +47,9 @@ class TLoginScript {
   // Stops the script: no further pair is awaited, and the rest of a step
   // waiting behind a pause is not sent.
   void Cancel();
+  // Stops waiting: no further pair is awaited, but a step that waits behind a
+  // pause is still walked to its end (the user's Cancel).
+  void StopWaiting() { FSteps.clear(); }
 
   // True while at least one pair (awaited text and step) remains.
   bool HasPairs() const { return FSteps.size() >= 2; }

@@ -1,11 +1,10 @@
 #pragma once
 // The main window: the access list at the top, the two views in the middle,
 // the input line, the function key bar and the status line at the bottom.
-// It owns the access list entry object and the log manager, reads the
-// settings when it is built and writes them back when it is destroyed. Its
-// handlers live in one source file per concern (WombatForm*.cpp).
+// It owns the access list entry object and the session, whose state it shows,
+// reads the settings when it is built and writes them back when it is
+// destroyed. Its handlers live in one source file per concern (WombatForm*.cpp).
 
-#include <QDateTime>
 #include <QMainWindow>
 #include <QPointer>
 #include <QSet>
@@ -13,7 +12,6 @@
 #include <QStringList>
 #include <array>
 #include <cstdint>
-#include <deque>
 #include <functional>
 #include <memory>
 #include <string>
@@ -23,7 +21,7 @@
 #include "session/FuncKeys.h"
 #include "session/GenRegist.h"
 #include "session/InputHistory.h"
-#include "session/LoginScript.h"
+#include "session/Session.h"
 #include "session/StartupAddress.h"
 
 class QAbstractButton;
@@ -36,12 +34,9 @@ class QLineEdit;
 class QMenu;
 class QPushButton;
 class QSoundEffect;
-class QTimer;
 class QToolButton;
 class TConfigPanel;
-class TMyComm;
 class TTapiTerminal;
-class TTelnetClient;
 class THelpForm;
 class TLogMgr;
 class TQuokkaView;
@@ -50,6 +45,9 @@ class TSiblingServer;
 struct TSiblingFrame;
 
 class TWombatForm : public QMainWindow {
+  // Made first: the pauses below are its own.
+  TSession* const FSession;
+
  public:
   // arguments: the command line without the program's name; a telnet
   // address there is connected to at once.
@@ -67,31 +65,26 @@ class TWombatForm : public QMainWindow {
   const QString& ConnectSound() const { return FConnectSound; }
   const QString& DisconnectSound() const { return FDisconnectSound; }
   const QString& ShortcutFolder() const { return FShortcutFolder; }
-  const TLogMgr& LogMgr() const { return *FLogMgr; }
-  int ReconnectTimeOut() const { return FReconnectTimeOut; }
+  const TLogMgr& LogMgr() const { return FSession->LogMgr(); }
+  int ReconnectTimeOut() const { return FSession->ReconnectTimeOut; }
   const std::vector<std::string>& FunctionKeyTexts() const { return FFuncKeys.Texts; }
 
-  // Active transport: FConnectKind.
-  static constexpr int kNoConnection = 0;
-  static constexpr int kSerialModem = 1;
-  static constexpr int kTelephonyModem = 2;
-  static constexpr int kTelnet = 3;
-  int ConnectKind() const { return FConnectKind; }
+  // The transport of the connection.
+  static constexpr int kNoConnection = static_cast<int>(TConnectKind::None);
+  static constexpr int kSerialModem = static_cast<int>(TConnectKind::SerialModem);
+  static constexpr int kTelephonyModem = static_cast<int>(TConnectKind::TelephonyModem);
+  static constexpr int kTelnet = static_cast<int>(TConnectKind::Telnet);
+  int ConnectKind() const { return static_cast<int>(FSession->Kind()); }
 
   // The pauses of the connection handling, in milliseconds; tests shorten them.
-  struct TPauses {
-    int AfterConnect = 2000;     // before the first script step
-    int PerStar = 1000;          // for each "*" of a script step
-    int BeforeReconnect = 1000;  // before a silent line is connected again
-  };
-  TPauses Pauses;
+  TSession::TPauses& Pauses;
   // True while a pause runs.
-  bool Paused() const;
+  bool Paused() const { return FSession->Paused(); }
 
-  // Sends text to the host through the active transport, unchanged; nothing
-  // when no connection is up. False when the transport refused the text
-  // because too much already waits to be sent.
-  bool SendToHost(const std::string& text);
+  // Sends text to the host through the session's transport, unchanged;
+  // nothing when no connection is up. False when the transport refused the
+  // text because too much already waits to be sent.
+  bool SendToHost(const std::string& text) { return FSession->Send(text); }
 
   // Makes or updates the entry "Demo" for the demo host on this loopback
   // port, selects it and connects (WombatFormDemo.cpp).
@@ -160,74 +153,23 @@ class TWombatForm : public QMainWindow {
   void KL1Click();
   void LoggingClick();
 
-  // WombatFormPause.cpp: pauses with an end time, which hold back received data.
-  void CreatePauseTimer();
-  void StartPause(int milliseconds, std::function<void()> then);
-  void EndPause();
-  void CancelPause();
-  bool ReceivingHeld() const;
-  void WhenNotPaused(std::function<void()> action);
-  void ResumeReceiving();
-  void RunHeldActions();
-  void ResumeHeldActions();
-
-  // WombatFormReceive.cpp: the receive road and the send road.
-  void TCPClient1Data();
-  void ReceiveBlock(const std::string& block);
-  void TakeBlock(const std::string& block, std::vector<std::string>& lines);
-  void HandOn(std::vector<std::string> lines);
-  void LogAndShow(const std::vector<std::string>& lines);
-  void ShowInViews(const std::vector<std::string>& lines, const std::string& partialLine);
-
-  // WombatFormScript.cpp: the login script of a connection.
-  void WireScript();
-  void StartScript();
-  void CheckPrompt(const std::string& block);
-  void CancelButtonClick();
-
-  // WombatFormConnect.cpp: starting and ending connections.
+  // WombatFormConnect.cpp: the connection commands and what the window
+  // shows of the session.
   void WireConnectionCommands();
   void CreateConnectionParts();
+  void ShowSession();
+  void ShowInViews(const std::vector<std::string>& lines, const std::string& partialLine);
+  bool CanConnect() const;
   void SelectStartupEntry();
   void ConnectToStartupAddress();
   void Connect1Click();
-  bool StartTransport();
-  bool StartTelnet();
-  void SetIdleButtons();
-  void SetConnectingButtons();
-  void TCPClient1Connect();
-  void TCPClient1Error(const std::string& message);
-  void EndFailedAttempt();
-  void ConnectionClosed();
   void Disconnect1Click();
-  void CloseConnection();
-  void EndConnection();
-  void WriteCallRecord();
-  void Timer2Timer();
-  void ReconnectSilentLine();
+  void CancelButtonClick();
   void ChangeTimeOutClick();
   void PlaySoundFile(const QString& path);
   void K2Click();
   void EnsureTempEntry();
   void SelectEntry(const QString& name);
-  void KB1Click();
-
-  // WombatFormModem.cpp: the serial modem and the telephony modem.
-  void CreateModemParts();
-  bool StartSerialModem();
-  bool StartTelephonyModem();
-  bool ModemDialling() const;
-  void MyComm1ReceiveData(const char* buffer);
-  void TAPIReceiveData(const char* buffer);
-  void TAPIDisconnect();
-  void ModemLineDropped(const std::string& refusal);
-  void EndModemAttempt(const QString& reason);
-  void TAPIEvent(const QString& message);
-  void TAPIRequestHangup();
-  void SendToTelephonyModem(const std::string& text);
-  void SendToModem(const std::string& text);
-  void HangUpModem();
-  void SendBreakToModem();
 
   // WombatFormInput.cpp: the input line, function keys and clipboard.
   void WireInputCommands();
@@ -302,9 +244,6 @@ class TWombatForm : public QMainWindow {
   void ServePendingConnect();
   void ConnectToEntry(const QString& name);
   void SiblingQuitRequest();
-  void PassLinesToSibling(const std::vector<std::string>& lines, std::function<void()> then);
-  void NotifySiblingOfEnd();
-  bool HandingOffToSibling() const;
   void WatchSessionEnd();
   void ServeEarlySessionEnd();
   void EndSession();
@@ -318,27 +257,14 @@ class TWombatForm : public QMainWindow {
 
   // Owned objects.
   std::unique_ptr<TAccessPoint> AccessPoint1;
-  std::unique_ptr<TLogMgr> FLogMgr;
-  TTelnetClient* TCPClient1;
-  TMyComm* MyComm1;
-  TTapiTerminal* TAPI;
-  QTimer* Timer2;
+  TTapiTerminal* TAPI;  // lists the modems for the entry editor
   QSoundEffect* MediaPlayer1;
-  TLoginScript FScript;
   TFuncKeys FFuncKeys;
   TInputHistory FHistory;
 
   // Settings and state.
   TAPData FCurrentEntry;
-  int FConnectKind = kNoConnection;
   std::optional<TStartupAddress> FStartupAddress;
-  std::string FReceiveBuffer;
-  bool FLineReceived = false;
-  QDateTime FConnectTime;  // invalid while no connection is up
-  QTimer* FPauseTimer;
-  std::function<void()> FAfterPause;
-  std::deque<std::function<void()>> FHeldActions;
-  bool FReceiving = false;
   bool FShown = false;
   // The constructor has run to its end; before that a session end waits.
   bool FBuilt = false;
@@ -347,7 +273,6 @@ class TWombatForm : public QMainWindow {
   QString FDisconnectSound;
   QString FShortcutFolder;
   QString FSiblingPath;
-  int FReconnectTimeOut = 20;
   int FTermHeight = 200;
   TColor FInputFontColor = clWindowText;
   QSet<const QObject*> FWiredCommands;

@@ -18,11 +18,6 @@ namespace {
 constexpr int kDeleted = 1;
 constexpr int kAdded = 0;
 
-// The port as the window shows it: a serial modem's settings cut to "COMn".
-std::string ShownPort(const std::string& port) {
-  return port.starts_with("COM") ? port.substr(0, 4) : port;
-}
-
 }  // namespace
 
 QStringList TWombatForm::EntryNames() const {
@@ -40,10 +35,7 @@ void TWombatForm::APNameListChange() {
   SetCommandEnabled(Edit1, selected);
   SetCommandEnabled(Edit2, selected);
   SetCommandEnabled(Delete2, selected);
-  if (!Disconnect1->isEnabled()) {
-    SetCommandEnabled(Connect1, selected);
-    SetCommandEnabled(Connect2, selected);
-  }
+  ShowSession();
   if (!selected) {
     HostEdit->clear();
     PortEdit->clear();
@@ -104,14 +96,14 @@ void TWombatForm::KS1Click() {
 
 void TWombatForm::KL1Click() {
   TFolderForm form(ProgramFolder(), this);
-  form.SetFolders(FShortcutFolder, FromPath(FLogMgr->Folder()));
+  form.SetFolders(FShortcutFolder, FromPath(FSession->LogMgr().Folder()));
   if (form.exec() == QDialog::Accepted) {
     FShortcutFolder = form.ShortcutFolder();
-    FLogMgr->SetFolder(ToPath(form.LogFolder()));
+    FSession->LogMgr().SetFolder(ToPath(form.LogFolder()));
   }
   InputEdit->setFocus();
 }
 
 void TWombatForm::LoggingClick() {
-  FLogMgr->SetEnabled(Logging->isChecked());
+  FSession->LogMgr().SetEnabled(Logging->isChecked());
 }

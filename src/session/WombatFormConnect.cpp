@@ -1,40 +1,29 @@
-// Connection control: starting a connection for the selected entry, following
-// the transport's connect, close and error events, ending the connection with
-// its call record line, the connection time and the restart of a silent
-// telnet line, the break signal, and the address typed by the user or given
-// on the command line.
+// The connection commands of the main window and what it shows of the
+// session: the buttons, the caption, the status line, the received lines in
+// both views and the sounds. Also the break signal, the time-out command and
+// the address typed by the user or given on the command line.
 #include <QApplication>
 #include <QComboBox>
-#include <QDate>
-#include <QFile>
 #include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
-#include <QLocale>
 #include <QPushButton>
 #include <QSoundEffect>
-#include <QTimer>
 #include <QUrl>
 
-#include "comm/TelnetClient.h"
-#include "session/ProgramFolder.h"
+#include "access/DialProperties.h"
+#include "comm/TapiTerm.h"
 #include "session/SettingsBounds.h"
 #include "session/WombatForm.h"
-#include "text/AtomicFile.h"
-#include "text/Codec.h"
-#include "text/Errors.h"
-#include "text/LogMgr.h"
 #include "text/QtCodec.h"
 #include "view/PlatformUi.h"
+#include "view/QuokkaView.h"
 
 namespace {
 
 const QString kTitle = QStringLiteral("Wombat");
 const QString kTitlePrefix = QStringLiteral("Wombat - ");
 const QString kTempEntry = QStringLiteral("Temp");
-const QString kCallRecordFile = QStringLiteral("Phone.txt");
-constexpr int kTimer2Interval = 1000;
-constexpr int kCallRecordNameWidth = 30;
 
 // Shows what the entry lacks for a connection; true when it lacks nothing.
 // Both checks are made before either message is shown.
@@ -46,47 +35,32 @@ bool EntryCanConnect(const TAPData& entry) {
   return !noHost && !noID;
 }
 
-// A telephone number dials a modem: a serial one on a "COM" port, else the
-// telephony modem of that name. Anything else is a telnet host.
-int ConnectKindFor(const std::string& host, const std::string& port) {
-  if (!IsTelephoneNumber(host)) return TWombatForm::kTelnet;
-  return port.starts_with("COM") ? TWombatForm::kSerialModem : TWombatForm::kTelephonyModem;
-}
-
-// "hh:mm:ss"; the hours keep counting past a day.
-QString ElapsedText(qint64 seconds) {
-  return QStringLiteral("%1:%2:%3")
-      .arg(seconds / 3600, 2, 10, QChar('0'))
-      .arg(seconds / 60 % 60, 2, 10, QChar('0'))
-      .arg(seconds % 60, 2, 10, QChar('0'));
-}
-
-// The entry name padded with spaces to 30 bytes (a longer one is not cut),
-// the connect time, "～" and the time now, ended by CR LF.
-std::string CallRecordLine(const QString& entryName, const QDateTime& connectTime) {
-  const QLocale locale = QLocale::system();
-  std::string line = FromQString(entryName);
-  if (line.size() < kCallRecordNameWidth) line.resize(kCallRecordNameWidth, ' ');
-  return line + FromQString(locale.toString(connectTime, "yyyy.MM.dd(ddd) hh:mm:ss")) + Sjis("～") +
-         FromQString(locale.toString(QTime::currentTime(), "hh:mm:ss")) + "\r\n";
+// The view's line limit, applied after every batch: a batch that leaves no
+// partial line does not trim on its own. Adding no lines afterwards lets the
+// view scroll to its end again, as it does after trimming for a partial line.
+void TrimToLineLimit(TQuokkaView& view) {
+  const int before = view.LineCount();
+  view.ApplyLineLimit();
+  if (view.LineCount() < before) view.AddLines({});
 }
 
 }  // namespace
 
-// The telnet client raises its events only while received data is not held,
-// so they act at once.
 void TWombatForm::CreateConnectionParts() {
-  TCPClient1 = new TTelnetClient(this);
-  TCPClient1->OnConnect = [this](TTCPClient*, TSocket) { TCPClient1Connect(); };
-  TCPClient1->OnData = [this](TTCPClient*, TSocket) { TCPClient1Data(); };
-  TCPClient1->OnClose = [this](TTCPClient*, TSocket) { ConnectionClosed(); };
-  TCPClient1->OnError = [this](TCustomWSocket*, int, const std::string& message) {
-    TCPClient1Error(message);
+  FSession->setObjectName("Session");
+  FSession->OnStateChanged = [this] { ShowSession(); };
+  FSession->OnStatus = [this](const QString&) { ShowSession(); };
+  FSession->OnLines = [this](const std::vector<std::string>& lines, const std::string& partial) {
+    ShowInViews(lines, partial);
   };
-  CreatePauseTimer();
-  Timer2 = new QTimer(this);
-  Timer2->setInterval(kTimer2Interval);
-  connect(Timer2, &QTimer::timeout, this, [this] { Timer2Timer(); });
+  FSession->OnMessage = [](const QString& text) { PlatformUi().ShowMessage(text); };
+  FSession->OnSound = [this](TSessionSound sound) {
+    PlaySoundFile(sound == TSessionSound::Connect ? FConnectSound : FDisconnectSound);
+  };
+  TAPI = new TTapiTerminal(this);
+  TAPI->OnTranslateDialog = [this](const std::string& canonical) {
+    TDialPropertiesForm(canonical, this).exec();
+  };
   MediaPlayer1 = new QSoundEffect(this);
 }
 
@@ -95,9 +69,51 @@ void TWombatForm::WireConnectionCommands() {
   Wire(Connect2, [this] { Connect1Click(); });
   Wire(Disconnect1, [this] { Disconnect1Click(); });
   Wire(Disconnect2, [this] { Disconnect1Click(); });
+  Wire(CancelButton, [this] { CancelButtonClick(); });
   Wire(K2, [this] { K2Click(); });
-  Wire(KB1, [this] { KB1Click(); });
+  Wire(KB1, [this] { FSession->SendBreak(); });
   Wire(ChangeTimeOut, [this] { ChangeTimeOutClick(); });
+}
+
+// Everything the window shows of the session. The application's display
+// name is set before the caption: the platform may append the display name
+// to a caption that does not end with it. Until the first connection it
+// stays unset.
+void TWombatForm::ShowSession() {
+  const bool active = FSession->Active();
+  SetCommandEnabled(Connect1, CanConnect());
+  SetCommandEnabled(Connect2, CanConnect());
+  SetCommandEnabled(Disconnect1, active);
+  SetCommandEnabled(Disconnect2, active);
+  SetCommandEnabled(CancelButton, FSession->ScriptRunning());
+  StatusPanel->setText(FSession->Status());
+  const bool started = FSession->Started();
+  const QString displayName = started ? FSession->EntryName() : kTitle;
+  if (QApplication::applicationDisplayName() != displayName)
+    QApplication::setApplicationDisplayName(displayName);
+  const QString title = started ? kTitlePrefix + FSession->EntryName() : kTitle;
+  setWindowTitle(title);
+}
+
+void TWombatForm::ShowInViews(const std::vector<std::string>& lines,
+                              const std::string& partialLine) {
+  FUpdatingViews = true;
+  if (!lines.empty()) {
+    TerminalView->AddLines(lines);
+    LogView->AddLines(lines);
+  }
+  if (!partialLine.empty()) {
+    TerminalView->ShowPartialLine(partialLine);
+    LogView->ShowPartialLine(partialLine);
+  } else {
+    TrimToLineLimit(*TerminalView);
+    TrimToLineLimit(*LogView);
+  }
+  FUpdatingViews = false;
+}
+
+bool TWombatForm::CanConnect() const {
+  return !FSession->Active() && !SelectedEntry().isEmpty();
 }
 
 // With an address on the command line the entry "Temp" is selected.
@@ -114,7 +130,7 @@ void TWombatForm::ConnectToStartupAddress() {
   if (!FStartupAddress) return;
   show();
   if (!FStartupAddress->Refusal.isEmpty()) {
-    StatusPanel->setText(FStartupAddress->Refusal);
+    FSession->SetStatus(FStartupAddress->Refusal);
     PlatformUi().ShowMessage(FStartupAddress->Refusal);
     return;
   }
@@ -124,192 +140,45 @@ void TWombatForm::ConnectToStartupAddress() {
   FCurrentEntry = StartupEntry(*FStartupAddress, FCurrentEntry);
   HostEdit->setText(FStartupAddress->Host);
   PortEdit->setText(FStartupAddress->Port);
-  if (!Connect1->isEnabled()) return;
+  if (!CanConnect()) return;
   Connect1Click();
-  if (Disconnect1->isEnabled())
-    StatusPanel->setText(StatusPanel->text() + "（ID･ﾊﾟｽﾜｰﾄﾞ･ｽｸﾘﾌﾟﾄなし）");
+  if (FSession->Started()) FSession->SetStatus(FSession->Status() + "（ID･ﾊﾟｽﾜｰﾄﾞ･ｽｸﾘﾌﾟﾄなし）");
 }
 
 void TWombatForm::Connect1Click() {
   const QString entryName = SelectedEntry();
-  if (entryName.isEmpty()) return;
+  if (entryName.isEmpty() || FSession->Active()) return;
   if (!EntryCanConnect(FCurrentEntry)) {
     Edit2Click();
     return;
   }
-  FLogMgr->Open(FCurrentEntry.LogName +
-                FromQString(QDate::currentDate().toString(QStringLiteral("yyMMdd"))) + ".log");
-  FConnectKind = ConnectKindFor(FromQString(HostEdit->text()), FromQString(PortEdit->text()));
-  SetConnectingButtons();
-  StartScript();
-  if (StartTransport()) {
-    setWindowTitle(kTitlePrefix + entryName);
-    QApplication::setApplicationDisplayName(entryName);
-  } else if (Disconnect1->isEnabled()) {
-    EndFailedAttempt();
-  }
+  FSession->Connect(entryName, FCurrentEntry);
   InputEdit->setFocus();
-}
-
-bool TWombatForm::StartTransport() {
-  switch (FConnectKind) {
-    case kTelnet:
-      return StartTelnet();
-    case kSerialModem:
-      return StartSerialModem();
-    case kTelephonyModem:
-      return StartTelephonyModem();
-    default:
-      return false;
-  }
-}
-
-// A port text that is no port shows why in the status line.
-bool TWombatForm::StartTelnet() {
-  TCPClient1->Host = FromQString(HostEdit->text());
-  TCPClient1->Port = FromQString(PortEdit->text());
-  StatusPanel->setText(HostEdit->text() + "のﾎﾟｰﾄ" + PortEdit->text() + "へ接続しています");
-  try {
-    TCPClient1->Open();
-  } catch (const std::exception& error) {
-    StatusPanel->setText(QString::fromUtf8(error.what()));
-    return false;
-  }
-  return TCPClient1->Status() == TSocketStatus::Connecting;
-}
-
-void TWombatForm::SetIdleButtons() {
-  SetCommandEnabled(Connect1, true);
-  SetCommandEnabled(Connect2, true);
-  SetCommandEnabled(Disconnect1, false);
-  SetCommandEnabled(Disconnect2, false);
-}
-
-void TWombatForm::SetConnectingButtons() {
-  SetCommandEnabled(Connect1, false);
-  SetCommandEnabled(Connect2, false);
-  SetCommandEnabled(Disconnect1, true);
-  SetCommandEnabled(Disconnect2, true);
-}
-
-void TWombatForm::TCPClient1Connect() {
-  StatusPanel->setText("接続しました");
-  FLineReceived = false;
-  FConnectTime = QDateTime::currentDateTime();
-  Timer2->start();
-  PlaySoundFile(FConnectSound);
-  StartPause(Pauses.AfterConnect, [this] { FScript.RunFirstStep(); });
-}
-
-// An attempt that fails before the connection is up ends with the socket's
-// reason in the status line. Errors on an established connection are the
-// socket's own business.
-void TWombatForm::TCPClient1Error(const std::string& message) {
-  const bool attempting =
-      FConnectKind == kTelnet && !FConnectTime.isValid() && Disconnect1->isEnabled();
-  if (!attempting) return;
-  TCPClient1->Close();
-  StatusPanel->setText(QString::fromStdString(message));
-  EndFailedAttempt();
-}
-
-// A failed attempt ends as a close does (script stopped, log closed, no call
-// record); the status line keeps saying why.
-void TWombatForm::EndFailedAttempt() {
-  const QString reason = StatusPanel->text();
-  ConnectionClosed();
-  StatusPanel->setText(reason);
-}
-
-void TWombatForm::ConnectionClosed() {
-  if (CancelButton->isEnabled()) CancelButtonClick();
-  SetIdleButtons();
-  StatusPanel->clear();
-  EndConnection();
 }
 
 void TWombatForm::Disconnect1Click() {
-  if (PlatformUi().Confirm("回線を切断してよろしいですか？")) CloseConnection();
+  if (PlatformUi().Confirm("回線を切断してよろしいですか？")) FSession->Disconnect();
   InputEdit->setFocus();
 }
 
-// Closes the transport and ends the connection, without asking.
-void TWombatForm::CloseConnection() {
-  if (FConnectKind == kTelnet)
-    TCPClient1->Close();
-  else
-    HangUpModem();
-  EndConnection();
-}
-
-// The disconnect sound answers the connect sound: an attempt that never
-// came up ends silently.
-void TWombatForm::EndConnection() {
-  CancelPause();
-  Timer2->stop();
-  if (FConnectTime.isValid()) PlaySoundFile(FDisconnectSound);
-  SetIdleButtons();
-  StatusPanel->clear();
-  NotifySiblingOfEnd();
-  FLogMgr->Close();
-  if (FConnectTime.isValid()) WriteCallRecord();
-  FConnectTime = QDateTime();
-  setWindowTitle(kTitle);
-  QApplication::setApplicationDisplayName(kTitle);
-  FConnectKind = kNoConnection;
-}
-
-// One line per connection in "Phone.txt", named as the window title names it.
-// A new record is private, as the logs are; a symbolic link there is refused.
-void TWombatForm::WriteCallRecord() {
-  QString entryName = windowTitle();
-  if (entryName.startsWith(kTitlePrefix)) entryName.remove(0, kTitlePrefix.size());
-  const std::string line = CallRecordLine(entryName, FConnectTime);
-  const QString path = ProgramFolder() + '/' + kCallRecordFile;
-  try {
-    AppendToFile(ToPath(path), line);
-  } catch (const EInOutError& error) {
-    PlatformUi().ShowMessage(path + ": " + QString::fromUtf8(error.what()));
-  }
-}
-
-// A tick during a pause is skipped, as the pause holds back what would show
-// the line is alive; one that comes after the end of the connection too.
-void TWombatForm::Timer2Timer() {
-  if (Paused() || !FConnectTime.isValid()) return;
-  const qint64 elapsedMs = FConnectTime.msecsTo(QDateTime::currentDateTime());
-  if (FConnectKind == kTelnet && !FLineReceived && FReconnectTimeOut > 0 &&
-      elapsedMs >= qint64{FReconnectTimeOut} * 1000) {
-    ReconnectSilentLine();
-    return;
-  }
-  StatusPanel->setText("接続時間（" + ElapsedText(elapsedMs / 1000) + "）");
-}
-
-// The host sent no complete line in the set time: the line is dropped and
-// the same entry connected again.
-void TWombatForm::ReconnectSilentLine() {
-  TCPClient1->Close();
-  EndConnection();
-  StatusPanel->setText("再接続します");
-  StartPause(Pauses.BeforeReconnect, [this] {
-    if (Connect1->isEnabled()) Connect1Click();
-  });
+void TWombatForm::CancelButtonClick() {
+  FSession->CancelScript();
+  InputEdit->setFocus();
 }
 
 // Asks again until the answer is empty (no change) or a whole number of 0 or
 // more, which is kept within the time-out's range.
 void TWombatForm::ChangeTimeOutClick() {
-  QString answer = QString::number(FReconnectTimeOut);
+  QString answer = QString::number(FSession->ReconnectTimeOut);
   while (PlatformUi().InputQuery("再接続の設定", "再接続までの時間（秒）", answer) &&
          !answer.isEmpty()) {
     bool isNumber = false;
     const int seconds = answer.toInt(&isNumber);
     if (isNumber && seconds >= 0) {
-      FReconnectTimeOut = BoundTimeOut(seconds);
+      FSession->ReconnectTimeOut = BoundTimeOut(seconds);
       return;
     }
-    answer = QString::number(FReconnectTimeOut);
+    answer = QString::number(FSession->ReconnectTimeOut);
   }
 }
 
@@ -327,7 +196,7 @@ void TWombatForm::K2Click() {
   APNameListChange();
   if (!EditEntry(kTempEntry, false)) return;
   APNameListChange();
-  if (Connect1->isEnabled()) Connect1Click();
+  if (CanConnect()) Connect1Click();
 }
 
 // A missing "Temp" is created empty, with the dialling codes of the entry
@@ -342,11 +211,4 @@ void TWombatForm::EnsureTempEntry() {
 
 void TWombatForm::SelectEntry(const QString& name) {
   APNameList->setCurrentIndex(APNameList->findText(name));
-}
-
-void TWombatForm::KB1Click() {
-  if (FConnectKind == kTelnet)
-    TCPClient1->SendBreak();
-  else
-    SendBreakToModem();
 }

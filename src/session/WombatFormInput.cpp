@@ -24,15 +24,20 @@ std::string FuncKeyFilePath() {
   return (ProgramFolder() + '/' + FuncKeyFileName).toStdString();
 }
 
-// Every line end of the text as one CR: CR LF and a lone LF alike.
+// Every line end of the text as one CR: a CR LF or LF CR pair, a lone CR
+// and a lone LF alike.
 std::string WithCarriageReturns(std::string text) {
   std::string result;
   result.reserve(text.size());
   for (std::size_t i = 0; i < text.size(); ++i) {
-    if (text[i] != '\n')
-      result += text[i];
-    else if (i == 0 || text[i - 1] != '\r')
-      result += '\r';
+    const char c = text[i];
+    if (c != '\r' && c != '\n') {
+      result += c;
+      continue;
+    }
+    result += '\r';
+    const char partner = c == '\r' ? '\n' : '\r';
+    if (i + 1 < text.size() && text[i + 1] == partner) ++i;
   }
   return result;
 }

@@ -178,10 +178,10 @@ void TWombatForm::LoadSettings(TGenRegist& reg) {
   FConnectSound = ReadString(reg, kSounds, "Connected", folder.filePath(kConnectSoundName));
   FDisconnectSound =
       ReadString(reg, kSounds, "Disconnected", folder.filePath(kDisconnectSoundName));
-  FLogMgr->SetFolder(ToPath(ReadString(reg, kSettings, "LogFolder", folder.path())));
-  FReconnectTimeOut = BoundTimeOut(reg.ReadIntegerData(kWombatKey, kSettings, "TimeOut", 20));
+  FSession->LogMgr().SetFolder(ToPath(ReadString(reg, kSettings, "LogFolder", folder.path())));
+  FSession->ReconnectTimeOut = BoundTimeOut(reg.ReadIntegerData(kWombatKey, kSettings, "TimeOut", 20));
   const bool logEnabled = reg.ReadBoolData(kWombatKey, kSettings, "LogEnabled", true);
-  FLogMgr->SetEnabled(logEnabled);
+  FSession->LogMgr().SetEnabled(logEnabled);
   Logging->setChecked(logEnabled);
   FShortcutFolder = ReadString(reg, kSettings, "IShortCutDir", folder.path());
   LoadViewSettings(reg);
@@ -269,9 +269,9 @@ void TWombatForm::SaveSettings() {
   reg.WriteBoolData(kWombatKey, kSettings, "FunctionKey", !FunctionPanel->isHidden());
   reg.WriteStringData(kWombatKey, kSounds, "Connected", FConnectSound);
   reg.WriteStringData(kWombatKey, kSounds, "Disconnected", FDisconnectSound);
-  reg.WriteIntegerData(kWombatKey, kSettings, "TimeOut", FReconnectTimeOut);
-  reg.WriteStringData(kWombatKey, kSettings, "LogFolder", FromPath(FLogMgr->Folder()));
-  reg.WriteBoolData(kWombatKey, kSettings, "LogEnabled", FLogMgr->Enabled());
+  reg.WriteIntegerData(kWombatKey, kSettings, "TimeOut", FSession->ReconnectTimeOut);
+  reg.WriteStringData(kWombatKey, kSettings, "LogFolder", FromPath(FSession->LogMgr().Folder()));
+  reg.WriteBoolData(kWombatKey, kSettings, "LogEnabled", FSession->LogMgr().Enabled());
   reg.WriteStringData(kWombatKey, kSettings, "IShortCutDir", FShortcutFolder);
   SaveViewSettings(reg);
   reg.CommitWrites();

@@ -6,11 +6,8 @@
 // sibling program Quokka, and the end of the desktop session (SIGTERM,
 // SIGHUP, the session manager), which closes the window without asking.
 #include <QApplication>
-#include <QComboBox>
 #include <QFileInfo>
-#include <QLabel>
 #include <QProcess>
-#include <QPushButton>
 #include <QSessionManager>
 #include <QSocketNotifier>
 #include <QTimer>
@@ -37,8 +34,9 @@ void TWombatForm::CreateSiblingLink() {
     const QString text = reason == TSiblingServer::TUnlinkReason::NoAnswer
                              ? "Quokkaが応答しないため、リンクを解除しました"
                              : "Quokkaとのリンクが切れました";
-    WhenNotPaused([this, text] { StatusPanel->setText(text); });
+    FSession->WhenReady([this, text] { FSession->SetStatus(text); });
   };
+  FSession->SetSibling(FSiblingServer);
   if (FSiblingServer->Listen()) {
     FLinkServerName = FSiblingServer->ServerName();
     TGenRegist().WriteStringData(kWombatKey, kLinkServerSection, kLinkServerIdent,
@@ -76,13 +74,13 @@ uint64_t TWombatForm::SiblingRequest(const TSiblingFrame& frame) {
     case kSiblingText:
       return SendSiblingText(frame.Payload) ? 0 : kSiblingTextRefused;
     case kSiblingEnd:
-      QTimer::singleShot(0, this, [this] { WhenNotPaused([this] { SiblingDisconnectRequest(); }); });
+      QTimer::singleShot(0, this, [this] { FSession->WhenReady([this] { SiblingDisconnectRequest(); }); });
       return 0;
     case kSiblingConnect:
       SiblingConnectRequest(frame.Payload);
       return 0;
     case kSiblingQuit:
-      QTimer::singleShot(0, this, [this] { WhenNotPaused([this] { SiblingQuitRequest(); }); });
+      QTimer::singleShot(0, this, [this] { FSession->WhenReady([this] { SiblingQuitRequest(); }); });
       return 0;
     case kSiblingVersion:
       return kSiblingVersionAnswer;
@@ -95,10 +93,10 @@ uint64_t TWombatForm::SiblingRequest(const TSiblingFrame& frame) {
 // sibling may send it before it answers), but not during a pause. What waits
 // for the end of a pause has the transport's bound too.
 bool TWombatForm::SendSiblingText(const std::string& text) {
-  if (!Paused()) return SendToHost(text);
+  if (!FSession->Paused()) return SendToHost(text);
   if (FDeferredSiblingBytes + text.size() > kMaxDeferredSiblingBytes) return false;
   FDeferredSiblingBytes += text.size();
-  WhenNotPaused([this, text] {
+  FSession->WhenReady([this, text] {
     FDeferredSiblingBytes -= text.size();
     SendToHost(text);
   });
@@ -106,7 +104,7 @@ bool TWombatForm::SendSiblingText(const std::string& text) {
 }
 
 void TWombatForm::SiblingDisconnectRequest() {
-  if (FShown && Disconnect1->isEnabled()) Disconnect1Click();
+  if (FShown && FSession->Active()) Disconnect1Click();
 }
 
 // A request that arrives before the window is first shown waits for that.
@@ -117,7 +115,7 @@ void TWombatForm::SiblingConnectRequest(const std::string& entryName) {
     return;
   }
   QTimer::singleShot(0, this, [this, name = FPendingEntry] {
-    WhenNotPaused([this, name] { ConnectToEntry(name); });
+    FSession->WhenReady([this, name] { ConnectToEntry(name); });
   });
 }
 
@@ -130,51 +128,24 @@ void TWombatForm::ServePendingConnect() {
 // and the selected entry. After a disconnect the new connection waits the
 // reconnection pause. A name that is not in the list leaves no entry selected.
 void TWombatForm::ConnectToEntry(const QString& name) {
-  const bool wasConnected = Disconnect1->isEnabled();
+  const bool wasConnected = FSession->Active();
   if (wasConnected) Disconnect1Click();
-  if (Disconnect1->isEnabled()) return;
+  if (FSession->Active()) return;
   SelectEntry(name);
   APNameListChange();
   auto connectIfIdle = [this] {
-    if (Connect1->isEnabled()) Connect1Click();
+    if (CanConnect()) Connect1Click();
   };
   if (!wasConnected) {
     connectIfIdle();
     return;
   }
   QTimer::singleShot(Pauses.BeforeReconnect, this,
-                     [this, connectIfIdle] { WhenNotPaused(connectIfIdle); });
+                     [this, connectIfIdle] { FSession->WhenReady(connectIfIdle); });
 }
 
 void TWombatForm::SiblingQuitRequest() {
-  if (FShown && !Disconnect1->isEnabled()) close();
-}
-
-// The lines go to a linked sibling before they are logged and shown; until
-// it has answered them (or is unlinked) the window holds further received
-// data, transport events and commands, as a pause does.
-void TWombatForm::PassLinesToSibling(const std::vector<std::string>& lines,
-                                     std::function<void()> then) {
-  if (!FSiblingServer || !FSiblingServer->Linked()) {
-    then();
-    return;
-  }
-  FSiblingServer->HandOff(lines, [this, then = std::move(then)] {
-    then();
-    ResumeHeldActions();
-  });
-}
-
-// A block still waiting for the sibling's answers is logged and shown before
-// the log of its connection closes.
-void TWombatForm::NotifySiblingOfEnd() {
-  if (!FSiblingServer) return;
-  FSiblingServer->StopWaiting();
-  FSiblingServer->NotifyEnd();
-}
-
-bool TWombatForm::HandingOffToSibling() const {
-  return FSiblingServer && FSiblingServer->HandingOff();
+  if (FShown && !FSession->Active()) close();
 }
 
 // Watched from the start of the constructor: a signal that comes while the
@@ -205,8 +176,8 @@ void TWombatForm::EndSession() {
     EndWhileBuilding();
     return;
   }
-  WhenNotPaused([this] {
-    if (Disconnect1->isEnabled()) CloseConnection();
+  FSession->WhenReady([this] {
+    FSession->Disconnect();
     close();
   });
 }

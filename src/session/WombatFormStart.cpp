@@ -68,12 +68,12 @@ QFrame* Panel(QWidget* parent, const char* name) {
 
 TWombatForm::TWombatForm(const QStringList& arguments, QWidget* parent)
     : QMainWindow(parent),
+      FSession(new TSession(this)),
+      Pauses(FSession->Pauses),
       AccessPoint1(std::make_unique<TAccessPoint>()),
-      FLogMgr(std::make_unique<TLogMgr>()),
       FStartupAddress(StartupAddress(arguments)) {
   BuildControls();
   CreateConnectionParts();
-  CreateModemParts();
   WireCommands();
   DisableUnwiredCommands();
   WatchSessionEnd();
@@ -87,7 +87,7 @@ TWombatForm::TWombatForm(const QStringList& arguments, QWidget* parent)
   AccessPoint1->OnDelete = [this](TAccessPoint& sender, const std::string& name, int kind) {
     AccessPoint1Delete(sender, name, kind);
   };
-  FLogMgr->ShowMessage = [](const std::string& text) {
+  FSession->LogMgr().ShowMessage = [](const std::string& text) {
     PlatformUi().ShowMessage(QString::fromStdString(text));
   };
 
@@ -379,7 +379,6 @@ void TWombatForm::WireCommands() {
   Wire(KL1, [this] { KL1Click(); });
   Wire(Logging, [this] { LoggingClick(); });
   WireLinkCommands();
-  WireScript();
   WireConnectionCommands();
   WireInputCommands();
   WirePanelCommands();
@@ -451,8 +450,8 @@ void TWombatForm::FormShow() {
 // While connected the user is asked first; the window closes only when no
 // connection is up afterwards.
 bool TWombatForm::FormCloseQuery() {
-  if (Disconnect1->isEnabled()) Disconnect1Click();
-  return !Disconnect1->isEnabled();
+  if (FSession->Active()) Disconnect1Click();
+  return !FSession->Active();
 }
 
 void TWombatForm::FormDestroy() {
@@ -463,7 +462,7 @@ void TWombatForm::FormDestroy() {
   }
   SaveFunctionKeys();
   CloseSiblingLink();
-  FLogMgr->Close();
+  FSession->LogMgr().Close();
 }
 
 void TWombatForm::Exit1Click() {

@@ -1,8 +1,10 @@
 // Starting and ending telnet connections through the main window.
+#include <QElapsedTimer>
 #include <QTimer>
 #include <regex>
 
 #include "access/APConfig.h"
+#include "comm/HostLookup.h"
 #include "session/ConnectingFixture.h"
 #include "support/LoopbackPeer.h"
 #include "text/Codec.h"
@@ -73,6 +75,96 @@ TEST_F(ConnectionControlTest, AFailedAttemptReturnsToIdleAndShowsWhy) {
   }
   EXPECT_FALSE(form->LogMgr().IsOpen());
   EXPECT_EQ(CallRecord(), "");
+}
+
+// A name server that never answers.
+class TSilentResolver : public THostResolver {
+ public:
+  std::unique_ptr<THostLookup> Lookup(const QString&, QObject*, TAnswered) override {
+    return std::make_unique<THostLookup>();
+  }
+};
+
+// Counts the paint events of a widget.
+class TPaintCounter : public QObject {
+ public:
+  int Count = 0;
+
+ protected:
+  bool eventFilter(QObject*, QEvent* event) override {
+    if (event->type() == QEvent::Paint) ++Count;
+    return false;
+  }
+};
+
+// While the host's name is looked up the window paints; Disconnect asks and
+// ends the attempt, and closing the window during one closes it at once.
+TEST_F(ConnectionControlTest, ALookupThatNeverAnswersBlocksNothing) {
+  THostResolver::SetDefault(std::make_shared<TSilentResolver>());
+  struct TRestore {
+    ~TRestore() { THostResolver::SetDefault(nullptr); }
+  } restore;
+  TAPData entry;
+  entry.HostName = "silent.example";
+  entry.Port = "23";
+  entry.LogName = "Lo";
+  SaveEntry("Silent", entry);
+  SetSetting("AccessList/Default", "Silent");
+  Start();
+  Click("Connect1");
+  EXPECT_TRUE(Connected());
+  EXPECT_EQ(Status(), "silent.exampleのﾎﾟｰﾄ23へ接続しています");
+  TPaintCounter paints;
+  auto* status = Get<QLabel>("StatusPanel");
+  status->installEventFilter(&paints);
+  status->update();
+  EXPECT_TRUE(WaitUntil([&] { return paints.Count > 0; }, kWaitMs));
+
+  ui.confirmAnswers = {false};
+  Click("Disconnect1");
+  EXPECT_TRUE(Connected());
+  Click("Disconnect1");
+  EXPECT_EQ(ui.questions, QStringList(2, "回線を切断してよろしいですか？"));
+  EXPECT_FALSE(Connected());
+  EXPECT_EQ(Status(), "");
+
+  Click("Connect1");
+  ASSERT_TRUE(Connected());
+  QElapsedTimer clock;
+  clock.start();
+  EXPECT_TRUE(form->close());
+  EXPECT_LT(clock.elapsed(), 1000);
+  EXPECT_FALSE(form->isVisible());
+}
+
+// The pauses of a connection as the window has them by default: two seconds
+// after the connect before the first step, one second for each "*", one
+// second before a silent line is connected again.
+TEST_F(ConnectionControlTest, TheDefaultPausesHoldTheScriptStepsAndTheRestart) {
+  SaveTelnetEntry("Peer", peer.Port(), "a*b");
+  SetSetting("Settings/TimeOut", "1");
+  form = std::make_unique<TWombatForm>();
+  form->show();
+  QElapsedTimer clock;
+  Click("Connect1");
+  ASSERT_TRUE(peer.WaitForConnections(1));
+  clock.start();
+  ASSERT_TRUE(peer.WaitForReceived(1, kWaitMs));
+  const qint64 first = clock.elapsed();
+  ASSERT_TRUE(peer.WaitForReceived(2, kWaitMs));
+  const qint64 second = clock.elapsed();
+  EXPECT_EQ(peer.Received(), "ab");
+  // The peer sees the connection a little after the window does.
+  EXPECT_GE(first, 1700);
+  EXPECT_LT(first, 3500);
+  EXPECT_GE(second - first, 800);
+  EXPECT_LT(second - first, 2500);
+
+  ASSERT_TRUE(peer.WaitForClientClosed(kWaitMs));
+  clock.restart();
+  ASSERT_TRUE(peer.WaitForConnections(2, kWaitMs));
+  EXPECT_GE(clock.elapsed(), 800);
+  EXPECT_LT(clock.elapsed(), 2500);
 }
 
 TEST_F(ConnectionControlTest, AnEntryWithoutHostOrNeededIDOpensTheEditorInstead) {

@@ -168,8 +168,9 @@ TEST_F(ModemConnectionTest, SerialDialMethodAndSpeedFallBackAsStored) {
   }
 }
 
-// A dial that the modem refuses ends the attempt silently with the modem's
-// result in the status line, however the echo of the dial command arrives.
+// A dial that the modem refuses ends the attempt with the disconnect sound
+// and the modem's result in the status line, however the echo of the dial
+// command arrives.
 TEST_F(ModemConnectionTest, ARefusedDialReturnsToIdleWithTheModemsResult) {
   struct Case {
     TFakeModem::TDialEcho echo;
@@ -193,7 +194,7 @@ TEST_F(ModemConnectionTest, ARefusedDialReturnsToIdleWithTheModemsResult) {
     EXPECT_FALSE(Connected()) << c.result;
     EXPECT_EQ(form->ConnectKind(), TWombatForm::kNoConnection) << c.result;
     EXPECT_EQ(form->windowTitle(), "Wombat") << c.result;
-    EXPECT_TRUE(sounds.isEmpty()) << sounds.join(", ").toStdString();
+    EXPECT_EQ(sounds, QStringList{"Discon.wav"}) << sounds.join(", ").toStdString();
     EXPECT_TRUE(ViewShows("TerminalView", c.result)) << c.result;
   }
   EXPECT_EQ(ReadDataFile("Phone.txt"), "");

@@ -119,4 +119,21 @@ TEST_F(ReceiveRoadTest, EnterSendsTheLineWithACarriageReturnAndPasteSendsEveryLi
   ASSERT_TRUE(WaitForReceived("hello\r\rone\rtwo\rthree"));
 }
 
+// A CR LF or LF CR pair, a lone CR and a lone LF each go out as one CR.
+TEST_F(ReceiveRoadTest, PasteSendsEveryLineEndAsOneCarriageReturn) {
+  Connect();
+  const std::pair<const char*, const char*> cases[] = {
+      {"a\r\nb", "a\rb"},   {"a\n\rb", "a\rb"},     {"a\nb", "a\rb"},
+      {"a\rb", "a\rb"},      {"a\n\r\nb", "a\r\rb"}, {"a\r\n\r\nb", "a\r\rb"},
+      {"a\r\rb", "a\r\rb"}, {"a\n\nb", "a\r\rb"},
+  };
+  std::string sent;
+  for (const auto& [text, expected] : cases) {
+    QGuiApplication::clipboard()->setText(text);
+    Get<QAction>("Paste1")->trigger();
+    sent += expected;
+    ASSERT_TRUE(WaitForReceived(sent)) << text;
+  }
+}
+
 }  // namespace
