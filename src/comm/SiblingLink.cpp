@@ -9,6 +9,8 @@
 #include <QLocalSocket>
 #include <QtEndian>
 #include <algorithm>
+#include <string_view>
+#include <utility>
 
 #include "comm/LinkSocket.h"
 
@@ -51,6 +53,14 @@ bool CarriesText(uint32_t message) {
   return message == kSiblingText || message == kSiblingConnect;
 }
 
+void AppendFrame(QByteArray& bytes, uint32_t message, uint32_t parameter,
+                 std::string_view payload) {
+  AppendUint32(bytes, message);
+  AppendUint32(bytes, parameter);
+  AppendUint32(bytes, static_cast<uint32_t>(payload.size()));
+  bytes.append(payload.data(), static_cast<qsizetype>(payload.size()));
+}
+
 }  // namespace
 
 std::optional<uint64_t> TSiblingFrame::Result() const {
@@ -61,10 +71,7 @@ std::optional<uint64_t> TSiblingFrame::Result() const {
 QByteArray EncodeSiblingFrame(const TSiblingFrame& frame) {
   QByteArray bytes;
   bytes.reserve(kHeaderSize + static_cast<qsizetype>(frame.Payload.size()));
-  AppendUint32(bytes, frame.Message);
-  AppendUint32(bytes, frame.Parameter);
-  AppendUint32(bytes, static_cast<uint32_t>(frame.Payload.size()));
-  bytes.append(frame.Payload.data(), static_cast<qsizetype>(frame.Payload.size()));
+  AppendFrame(bytes, frame.Message, frame.Parameter, frame.Payload);
   return bytes;
 }
 
@@ -72,20 +79,31 @@ TSiblingFrame SiblingReply(uint32_t request, uint64_t result) {
   return {request | kSiblingReplyFlag, 0, ResultBytes(result)};
 }
 
+void TSiblingFrameReader::Append(const QByteArray& bytes) {
+  FBuffer.remove(0, std::exchange(FStart, 0));
+  FBuffer.append(bytes);
+}
+
 std::optional<TSiblingFrame> TSiblingFrameReader::Next() {
-  if (FBroken || FBuffer.size() < kHeaderSize) return std::nullopt;
+  const qsizetype available = FBuffer.size() - FStart;
+  if (FBroken || available < kHeaderSize) return std::nullopt;
   TSiblingFrame frame;
-  frame.Message = Uint32At(FBuffer, 0);
-  frame.Parameter = Uint32At(FBuffer, 4);
-  const uint32_t length = Uint32At(FBuffer, 8);
+  frame.Message = Uint32At(FBuffer, FStart);
+  frame.Parameter = Uint32At(FBuffer, FStart + 4);
+  const uint32_t length = Uint32At(FBuffer, FStart + 8);
   if (length > kSiblingMaxPayload || (frame.IsReply() && length != kResultSize)) {
     FBroken = true;
     FBuffer.clear();
+    FStart = 0;
     return std::nullopt;
   }
-  if (FBuffer.size() - kHeaderSize < static_cast<qsizetype>(length)) return std::nullopt;
-  frame.Payload.assign(FBuffer.constData() + kHeaderSize, length);
-  FBuffer.remove(0, kHeaderSize + static_cast<qsizetype>(length));
+  if (available - kHeaderSize < static_cast<qsizetype>(length)) return std::nullopt;
+  frame.Payload.assign(FBuffer.constData() + FStart + kHeaderSize, length);
+  FStart += kHeaderSize + static_cast<qsizetype>(length);
+  if (FStart == FBuffer.size()) {
+    FBuffer.clear();
+    FStart = 0;
+  }
   return frame;
 }
 
@@ -122,9 +140,12 @@ void TSiblingLink::Request(uint32_t message, uint32_t parameter, const std::stri
 }
 
 void TSiblingLink::Requests(uint32_t message, const std::vector<std::string>& payloads) {
-  QByteArray bytes;
+  qsizetype size = 0;
   for (const std::string& payload : payloads)
-    bytes.append(EncodeSiblingFrame({message, 0, payload}));
+    size += kHeaderSize + static_cast<qsizetype>(payload.size());
+  QByteArray bytes;
+  bytes.reserve(size);
+  for (const std::string& payload : payloads) AppendFrame(bytes, message, 0, payload);
   Write(bytes);
 }
 

@@ -61,20 +61,24 @@ struct TSiblingFrame {
 QByteArray EncodeSiblingFrame(const TSiblingFrame& frame);
 TSiblingFrame SiblingReply(uint32_t request, uint64_t result);
 
-// Cuts a byte stream into frames. Holds at most one frame's bytes.
+// Cuts a byte stream into frames. Holds at most one incomplete frame and
+// the bytes of the last read.
 class TSiblingFrameReader {
  public:
-  void Append(const QByteArray& bytes) { FBuffer.append(bytes); }
+  void Append(const QByteArray& bytes);
   // The next complete frame, or nothing while it is incomplete.
   std::optional<TSiblingFrame> Next();
   // Set when a frame was malformed (too long a payload, a reply that is not
   // 8 bytes); the stream cannot be trusted after that.
   bool Broken() const { return FBroken; }
   // Part of a frame has arrived and waits for the rest.
-  bool Pending() const { return !FBuffer.isEmpty(); }
+  bool Pending() const { return FBuffer.size() > FStart; }
 
  private:
   QByteArray FBuffer;
+  // Bytes at the front of FBuffer already cut into frames; dropped at the
+  // next Append, so that many small frames cost one move, not one each.
+  qsizetype FStart = 0;
   bool FBroken = false;
 };
 

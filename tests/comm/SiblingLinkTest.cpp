@@ -34,21 +34,26 @@ TEST(SiblingFrameTest, ReaderJoinsFramesCutAnywhere) {
   };
   QByteArray stream;
   for (const TSiblingFrame& frame : sent) stream += EncodeSiblingFrame(frame);
-  TSiblingFrameReader reader;
-  std::vector<TSiblingFrame> read;
-  for (char byte : stream) {
-    reader.Append(QByteArray(1, byte));
-    while (std::optional<TSiblingFrame> frame = reader.Next()) read.push_back(*frame);
+  stream += stream;
+  // Byte by byte, cut inside frames after whole ones, and all at once.
+  for (const qsizetype piece : {qsizetype{1}, qsizetype{7}, qsizetype{23}, stream.size()}) {
+    TSiblingFrameReader reader;
+    std::vector<TSiblingFrame> read;
+    for (qsizetype at = 0; at < stream.size(); at += piece) {
+      reader.Append(stream.mid(at, piece));
+      while (std::optional<TSiblingFrame> frame = reader.Next()) read.push_back(*frame);
+    }
+    ASSERT_EQ(read.size(), 2 * sent.size()) << piece;
+    for (size_t i = 0; i < read.size(); ++i) {
+      EXPECT_EQ(read[i].Message, sent[i % sent.size()].Message) << piece;
+      EXPECT_EQ(read[i].Payload, sent[i % sent.size()].Payload) << piece;
+    }
+    EXPECT_TRUE(read[1].IsReply());
+    EXPECT_EQ(read[1].Request(), kSiblingLinkUp);
+    EXPECT_EQ(read[1].Result(), kSiblingLinkedAnswer);
+    EXPECT_FALSE(reader.Broken());
+    EXPECT_FALSE(reader.Pending());
   }
-  ASSERT_EQ(read.size(), sent.size());
-  for (size_t i = 0; i < sent.size(); ++i) {
-    EXPECT_EQ(read[i].Message, sent[i].Message);
-    EXPECT_EQ(read[i].Payload, sent[i].Payload);
-  }
-  EXPECT_TRUE(read[1].IsReply());
-  EXPECT_EQ(read[1].Request(), kSiblingLinkUp);
-  EXPECT_EQ(read[1].Result(), kSiblingLinkedAnswer);
-  EXPECT_FALSE(reader.Broken());
 }
 
 TEST(SiblingFrameTest, ReaderRefusesMalformedFrames) {
