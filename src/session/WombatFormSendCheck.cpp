@@ -11,6 +11,6 @@ bool TWombatForm::ConfirmSendable(const QString& text) {
   if (unmappable.empty()) return true;
   QString characters;
   for (const std::string& character : unmappable) characters += QString::fromStdString(character);
-  return PlatformUi().Confirm("送信できない文字があります：" + characters +
-                              "。「?」に置き換えて送信しますか？");
+  return PlatformUi().ConfirmDefaultNo("送信できない文字があります：" + characters +
+                                       "。「?」に置き換えて送信しますか？");
 }

@@ -104,6 +104,13 @@ TEST_F(DesktopNotifierTest, LinesForTheUserNotifyWhileTheWindowIsInactive) {
                                             "a WOMBAT here"}));
   EXPECT_EQ(notifications.shown[0].Summary, "Chat");
   EXPECT_EQ(notifications.shown[0].Icon, "wombat");
+
+  // A click on the first one raises the window.
+  QDBusMessage clicked = QDBusMessage::createSignal(
+      "/org/freedesktop/Notifications", "org.freedesktop.Notifications", "ActionInvoked");
+  clicked << 1u << QStringLiteral("default");
+  ASSERT_TRUE(server.send(clicked));
+  EXPECT_TRUE(WaitUntil([&] { return form->isActiveWindow(); }));
 }
 
 // Three pages within the interval: the first at once, then the latest with
