@@ -40,7 +40,6 @@ TEST_F(AutoReconnectTest, TheHostEndsTheCallAndTheWindowLogsInAgain) {
   ASSERT_TRUE(WaitUntil([&] { return Count(TodaysLog(), "Welcome, wombat\r\n") == 2; },
                         kHostWaitMs))
       << TodaysLog();
-  EXPECT_EQ(Count(TodaysLog(), "Bye, wombat\r\n"), 1);
   ASSERT_TRUE(WaitUntil([&] { return Status().startsWith("接続時間"); }, kHostWaitMs));
   Click("Disconnect1");
   ASSERT_TRUE(WaitForIdle());
