@@ -7,7 +7,7 @@ PREFIX    ?= /usr/local
 PACKAGES  := cmake g++ make pkg-config libgtest-dev libgmock-dev libbenchmark-dev \
              qt6-base-dev qt6-multimedia-dev libgl-dev fonts-ipafont-gothic \
              inetutils-telnetd socat ccache xvfb x11-utils qt6-translations-l10n \
-             desktop-file-utils appstream dpkg-dev
+             desktop-file-utils appstream dpkg-dev dbus-daemon
 # Only for making and checking the Debian package.
 PACKAGING_PACKAGES := lintian
 SUDO      := $(shell [ "$$(id -u)" = 0 ] || echo sudo)

@@ -1,19 +1,23 @@
 #!/usr/bin/env bash
 # Takes a picture of the Wombat main window on a virtual X server, with a
 # fresh data folder and settings store.
-# Usage: tools/screenshot.sh [--empty] [--panel] [OUTPUT.png]
+# Usage: tools/screenshot.sh [--empty] [--panel] [--reconnect] [OUTPUT.png]
 #                                                  (default: docs/screenshot.png)
 # By default the window chats with the demo host, where a second user and
 # the host's bot talk too; --empty shows the first start instead. --panel
-# shows the view settings panel open.
+# shows the view settings panel open. --reconnect turns on reconnecting a
+# dropped line and stops the demo host after a while, so that the picture
+# shows the countdown to the next attempt.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 empty=
+reconnect=
 options=()
 while [ $# -gt 0 ]; do
   case "$1" in
     --empty) empty=1; shift ;;
     --panel) options+=(--panel); shift ;;
+    --reconnect) reconnect=1; shift ;;
     *) break ;;
   esac
 done
@@ -46,6 +50,12 @@ else
   for _ in $(seq 100); do [ -s "$scratch/port" ] && break; sleep 0.1; done
   port="$(cat "$scratch/port")"
   arguments=(--demo "$port")
+  if [ -n "$reconnect" ]; then
+    printf '[Settings]\nAutoReconnect=1\n' >"$scratch/config/Zeb/Wombat.conf"
+    # The host goes away: the window waits 2 seconds, is refused, and counts
+    # down the next wait when the picture is taken.
+    (sleep 8; kill "$host_pid") &
+  fi
   # A second user, who joins, greets and pages the window's user.
   (
     sjis() { printf '%s\r' "$1" | iconv -f UTF-8 -t CP932; }

@@ -1,3 +1,8 @@
+// A telnet connection that was up and ended without the user asking is made
+// again after a wait that grows with each drop in a row; a reconnect that
+// fails waits the next step too. The wait is a state with a countdown in the
+// status line, cancelled by any command of the user's.
+//
 // Pauses of the connection handling: two seconds after a connection comes up,
 // one second for each "*" of a script step, one second before a silent line
 // is connected again. A pause is a state with an end time, not a wait: the
@@ -11,6 +16,9 @@
 
 #include <QDate>
 #include <QLocale>
+#include <QRandomGenerator>
+#include <algorithm>
+#include <cmath>
 #include <iterator>
 #include <utility>
 
@@ -28,6 +36,8 @@
 namespace {
 
 constexpr int kTickInterval = 1000;
+constexpr int kReconnectWaits[] = {2, 4, 8, 16, 32, 60};
+constexpr double kWaitSpread = 0.2;
 constexpr int kCallRecordNameWidth = 30;
 constexpr std::size_t kReadPerTurn = 64 * 1024;
 const QString kCallRecordFile = QStringLiteral("Phone.txt");
@@ -87,6 +97,15 @@ TEnding EndingOf(TEndWay way) {
   return {true, true, true};
 }
 
+int ReconnectWaitSeconds(int drops) {
+  const int last = static_cast<int>(std::size(kReconnectWaits)) - 1;
+  return kReconnectWaits[std::clamp(drops - 1, 0, last)];
+}
+
+int SpreadWait(int seconds, double spread, int second) {
+  return static_cast<int>(std::lround(seconds * second * (1.0 + kWaitSpread * spread)));
+}
+
 TSession::TSession(QObject* parent)
     : QObject(parent), FFactory(RealTransport), FLogMgr(std::make_unique<TLogMgr>()) {
   FScript.Send = [this](const std::string& text) { Send(text); };
@@ -96,6 +115,9 @@ TSession::TSession(QObject* parent)
   connect(&FPauseTimer, &QTimer::timeout, this, [this] { EndPause(); });
   FTickTimer.setInterval(kTickInterval);
   connect(&FTickTimer, &QTimer::timeout, this, [this] { Tick(); });
+  FWaitTimer.setSingleShot(true);
+  connect(&FWaitTimer, &QTimer::timeout, this, [this] { CountDown(); });
+  FClock.start();
   MakeTransports();
 }
 
@@ -145,8 +167,15 @@ void TSession::Wire(TTransport& transport) {
   };
 }
 
+// A connection by the user's command ends a wait to reconnect and its series.
 bool TSession::Connect(const QString& entryName, const TAPData& entry) {
   if (Active()) return false;
+  CancelReconnect();
+  EndSeries();
+  return StartConnection(entryName, entry);
+}
+
+bool TSession::StartConnection(const QString& entryName, const TAPData& entry) {
   FLogMgr->Open(entry.LogName +
                 FromQString(QDate::currentDate().toString(QStringLiteral("yyMMdd"))) + ".log");
   FKind = ConnectKindFor(entry.HostName, entry.Port);
@@ -172,11 +201,21 @@ bool TSession::Connect(const QString& entryName, const TAPData& entry) {
 
 // The transport's close raises nothing; the end is the session's own.
 void TSession::Disconnect() {
+  CancelReconnect();
   if (!Active()) return;
   const bool wasUp = FConnectTime.isValid();
   FTransport->Close();
   FStatus.clear();
   End(wasUp ? TEndWay::UserDisconnect : TEndWay::CancelledAttempt);
+}
+
+void TSession::CancelReconnect() {
+  if (FState != TSessionState::Waiting) return;
+  FWaitTimer.stop();
+  EndSeries();
+  FState = TSessionState::Idle;
+  FStatus.clear();
+  Changed();
 }
 
 void TSession::CancelScript() {
@@ -236,6 +275,9 @@ void TSession::TransportNotice(const QString& text) {
 // the log of its connection closes.
 void TSession::End(TEndWay way) {
   const TEnding ending = EndingOf(way);
+  const bool reconnect = ShouldReconnect(way);
+  const bool stayedUp = FConnectTime.isValid() &&
+                        FConnectTime.msecsTo(QDateTime::currentDateTime()) >= Pauses.StaysUp;
   FLastEnd = way;
   FFailureReason = FStatus;
   FScript.Cancel();
@@ -253,7 +295,58 @@ void TSession::End(TEndWay way) {
   FState = TSessionState::Idle;
   FKind = TConnectKind::None;
   FStarted = false;
+  if (reconnect)
+    WaitToReconnect(stayedUp);
+  else if (way != TEndWay::Restart)
+    EndSeries();
   Changed();
+}
+
+// A drop of a telnet connection that was up, or the failure of an attempt
+// that a reconnect made. A modem call is never dialled again.
+bool TSession::ShouldReconnect(TEndWay way) const {
+  if (!AutoReconnect || FKind != TConnectKind::Telnet) return false;
+  if (way == TEndWay::Dropped) return true;
+  return FInSeries && (way == TEndWay::StartFailed || way == TEndWay::AttemptFailed);
+}
+
+// A connection that stayed up long enough starts the waits again.
+void TSession::WaitToReconnect(bool stayedUp) {
+  if (stayedUp) FDrops = 0;
+  ++FDrops;
+  const double spread =
+      WaitSpread ? WaitSpread() : QRandomGenerator::global()->generateDouble() * 2 - 1;
+  const int second = std::max(Pauses.ReconnectSecond, 1);
+  FWaitEnd = FClock.elapsed() + SpreadWait(ReconnectWaitSeconds(FDrops), spread, second);
+  FState = TSessionState::Waiting;
+  ShowCountdown(FWaitEnd - FClock.elapsed());
+}
+
+void TSession::CountDown() {
+  const qint64 left = FWaitEnd - FClock.elapsed();
+  if (left > 0)
+    ShowCountdown(left);
+  else
+    Reconnect();
+}
+
+// Shows the whole seconds left and wakes at the next change of them.
+void TSession::ShowCountdown(qint64 left) {
+  const int second = std::max(Pauses.ReconnectSecond, 1);
+  const qint64 seconds = std::max<qint64>((left + second - 1) / second, 1);
+  SetStatus(QStringLiteral("再接続まで %1 秒").arg(seconds));
+  FWaitTimer.start(static_cast<int>(std::max<qint64>(left - (seconds - 1) * second, 0)));
+}
+
+void TSession::Reconnect() {
+  FState = TSessionState::Idle;
+  FInSeries = true;
+  StartConnection(FEntryName, FEntry);
+}
+
+void TSession::EndSeries() {
+  FDrops = 0;
+  FInSeries = false;
 }
 
 // One line per connection in "Phone.txt". A new record is private, as the
@@ -290,7 +383,7 @@ void TSession::Restart() {
   FState = TSessionState::Restarting;
   Changed();
   StartPause(Pauses.BeforeReconnect, [this] {
-    if (FState == TSessionState::Restarting) Connect(FEntryName, FEntry);
+    if (FState == TSessionState::Restarting) StartConnection(FEntryName, FEntry);
   });
 }
 

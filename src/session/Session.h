@@ -7,6 +7,7 @@
 // events tell.
 
 #include <QDateTime>
+#include <QElapsedTimer>
 #include <QObject>
 #include <QString>
 #include <QTimer>
@@ -37,6 +38,7 @@ enum class TSessionState : std::uint8_t {
   Connecting,  // started (connecting, or dialling), not up yet
   Connected,
   Restarting,  // a silent line was dropped; it is made again after a pause
+  Waiting,     // a dropped telnet line waits to be connected again
 };
 
 // Every way an attempt or a call ends.
@@ -61,6 +63,13 @@ TEnding EndingOf(TEndWay way);
 
 enum class TSessionSound : std::uint8_t { Connect, Disconnect };
 
+// The wait in seconds before the reconnect that follows `drops` drops in a
+// row (1 for the first): 2, 4, 8, 16, 32, then 60.
+int ReconnectWaitSeconds(int drops);
+// The wait in milliseconds, spread by `spread` (from -1 to 1) times 20 %;
+// `second` is the length of one second.
+int SpreadWait(int seconds, double spread, int second = 1000);
+
 class TSession : public QObject {
  public:
   explicit TSession(QObject* parent = nullptr);
@@ -71,8 +80,15 @@ class TSession : public QObject {
     int AfterConnect = 2000;     // before the first script step
     int PerStar = 1000;          // for each "*" of a script step
     int BeforeReconnect = 1000;  // before a silent line is connected again
+    int ReconnectSecond = 1000;  // one second of the waits before a dropped line is made again
+    int StaysUp = 60000;         // up this long, the next drop starts the waits again
   };
   TPauses Pauses;
+  // A telnet connection that was up and ended without the user asking is
+  // connected again after a wait.
+  bool AutoReconnect = false;
+  // From -1 to 1: how a wait to reconnect is spread; tests fix it. Unset: at random.
+  std::function<double()> WaitSpread;
   // Seconds after which a telnet line that brought no complete line is
   // dropped and made again; 0 never.
   int ReconnectTimeOut = 20;
@@ -91,8 +107,11 @@ class TSession : public QObject {
   // Starts a connection for the entry: opens its log, starts its script and
   // its transport. False when the start failed at once.
   bool Connect(const QString& entryName, const TAPData& entry);
-  // Ends a connection or an attempt at the user's request, without asking.
+  // Ends a connection or an attempt at the user's request, without asking;
+  // cancels a wait to reconnect.
   void Disconnect();
+  // Cancels a wait to reconnect; nothing otherwise.
+  void CancelReconnect();
   // Stops the login script: no further prompt is awaited; a step that waits
   // behind a pause is still walked to its end.
   void CancelScript();
@@ -132,6 +151,7 @@ class TSession : public QObject {
   std::function<void(TSessionSound sound)> OnSound;
 
  private:
+  bool StartConnection(const QString& entryName, const TAPData& entry);
   void MakeTransports();
   void Wire(TTransport& transport);
   void TransportUp();
@@ -142,6 +162,12 @@ class TSession : public QObject {
   void Tick();
   void Restart();
   void Changed();
+  bool ShouldReconnect(TEndWay way) const;
+  void WaitToReconnect(bool stayedUp);
+  void CountDown();
+  void ShowCountdown(qint64 left);
+  void Reconnect();
+  void EndSeries();
 
   void StartPause(int milliseconds, std::function<void()> then);
   void EndPause();
@@ -184,6 +210,11 @@ class TSession : public QObject {
   std::function<void()> FAfterPause;
   std::deque<std::function<void()>> FDeferred;
   QTimer FTickTimer;
+  QTimer FWaitTimer;          // the countdown of a wait to reconnect
+  qint64 FWaitEnd = 0;        // when the wait ends, by FClock
+  QElapsedTimer FClock;
+  int FDrops = 0;             // drops in a row of the current series
+  bool FInSeries = false;     // the connection was made by a reconnect
   // By kind; destroyed first, while the rest still stands.
   std::array<std::unique_ptr<TTransport>, 4> FTransports;
 };

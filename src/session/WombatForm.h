@@ -36,6 +36,7 @@ class QPushButton;
 class QSoundEffect;
 class QToolButton;
 class TConfigPanel;
+class TDesktopNotifier;
 class TTapiTerminal;
 class THelpForm;
 class TLogMgr;
@@ -85,6 +86,9 @@ class TWombatForm : public QMainWindow {
   // nothing when no connection is up. False when the transport refused the
   // text because too much already waits to be sent.
   bool SendToHost(const std::string& text) { return FSession->Send(text); }
+
+  // The desktop notifications; tests point it at a bus of their own.
+  TDesktopNotifier& Notifier() { return *FNotifier; }
 
   // Makes or updates the entry "Demo" for the demo host on this loopback
   // port, selects it and connects (WombatFormDemo.cpp).
@@ -162,6 +166,10 @@ class TWombatForm : public QMainWindow {
   bool CanConnect() const;
   void SelectStartupEntry();
   void ConnectToStartupAddress();
+  void ConnectToAddress(const TStartupAddress& address);
+  // WombatFormTelnetLink.cpp: a telnet link connects this window; true when
+  // url is one.
+  bool OpenTelnetLink(const QString& url);
   void Connect1Click();
   void Disconnect1Click();
   void CancelButtonClick();
@@ -170,6 +178,18 @@ class TWombatForm : public QMainWindow {
   void K2Click();
   void EnsureTempEntry();
   void SelectEntry(const QString& name);
+
+  // WombatFormReconnect.cpp: reconnecting a dropped line and the switch of
+  // the desktop notifications.
+  void AddCompanionCommands(QMenu* menu);
+  void WireCompanionCommands();
+  void LoadCompanionSettings(TGenRegist& reg);
+  void SaveCompanionSettings(TGenRegist& reg) const;
+
+  // WombatFormNotify.cpp: desktop notifications of lines for the user.
+  void CreateNotifier();
+  void NotifyLines(const std::vector<std::string>& lines);
+  TDesktopNotifier* FNotifier = nullptr;
 
   // WombatFormInput.cpp: the input line, function keys and clipboard.
   void WireInputCommands();
@@ -184,6 +204,9 @@ class TWombatForm : public QMainWindow {
   void FormKeyUp(QKeyEvent& key);
   void StoreShiftState(const QKeyEvent& key);
   void InputEditKeyPress();
+  // True when text can go to the host: every character has a code in code
+  // page 932, or the user agrees to "?" for those without (WombatFormSendCheck.cpp).
+  bool ConfirmSendable(const QString& text);
   // Tells the user that text for the host was refused.
   void ShowOutputFull();
   void ShowHistory();
@@ -321,6 +344,8 @@ class TWombatForm : public QMainWindow {
   QAction* KS1;
   QAction* KL1;
   QAction* ChangeTimeOut;
+  QAction* AutoReconnect1;
+  QAction* Notify1;
   QAction* Help1;
   QAction* Version2;
 

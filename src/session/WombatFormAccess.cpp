@@ -30,7 +30,9 @@ QString TWombatForm::SelectedEntry() const {
   return APNameList->currentIndex() >= 0 ? APNameList->currentText() : QString();
 }
 
+// Choosing another entry cancels a wait to reconnect the last one.
 void TWombatForm::APNameListChange() {
+  if (SelectedEntry() != FSession->EntryName()) FSession->CancelReconnect();
   const bool selected = APNameList->currentIndex() >= 0;
   SetCommandEnabled(Edit1, selected);
   SetCommandEnabled(Edit2, selected);

@@ -52,6 +52,7 @@ void TWombatForm::CreateConnectionParts() {
   FSession->OnStatus = [this](const QString&) { ShowSession(); };
   FSession->OnLines = [this](const std::vector<std::string>& lines, const std::string& partial) {
     ShowInViews(lines, partial);
+    NotifyLines(lines);
   };
   FSession->OnMessage = [](const QString& text) { PlatformUi().ShowMessage(text); };
   FSession->OnSound = [this](TSessionSound sound) {
@@ -62,6 +63,7 @@ void TWombatForm::CreateConnectionParts() {
     TDialPropertiesForm(canonical, this).exec();
   };
   MediaPlayer1 = new QSoundEffect(this);
+  CreateNotifier();
 }
 
 void TWombatForm::WireConnectionCommands() {
@@ -81,11 +83,12 @@ void TWombatForm::WireConnectionCommands() {
 // stays unset.
 void TWombatForm::ShowSession() {
   const bool active = FSession->Active();
+  const bool waiting = FSession->State() == TSessionState::Waiting;
   SetCommandEnabled(Connect1, CanConnect());
   SetCommandEnabled(Connect2, CanConnect());
-  SetCommandEnabled(Disconnect1, active);
-  SetCommandEnabled(Disconnect2, active);
-  SetCommandEnabled(CancelButton, FSession->ScriptRunning());
+  SetCommandEnabled(Disconnect1, active || waiting);
+  SetCommandEnabled(Disconnect2, active || waiting);
+  SetCommandEnabled(CancelButton, FSession->ScriptRunning() || waiting);
   StatusPanel->setText(FSession->Status());
   const bool started = FSession->Started();
   const QString displayName = started ? FSession->EntryName() : kTitle;
@@ -123,23 +126,27 @@ void TWombatForm::SelectStartupEntry() {
     SelectEntry(kTempEntry);
 }
 
-// The command line's host and port connect through the entry "Temp", with
-// nothing of what is stored in it but its log name; the stored entry stays
-// as it is. An address that is no telnet host is refused.
 void TWombatForm::ConnectToStartupAddress() {
   if (!FStartupAddress) return;
   show();
-  if (!FStartupAddress->Refusal.isEmpty()) {
-    FSession->SetStatus(FStartupAddress->Refusal);
-    PlatformUi().ShowMessage(FStartupAddress->Refusal);
+  ConnectToAddress(*FStartupAddress);
+}
+
+// An address from outside connects through the entry "Temp", with nothing of
+// what is stored in it but its log name; the stored entry stays as it is. An
+// address that is no telnet host is refused.
+void TWombatForm::ConnectToAddress(const TStartupAddress& address) {
+  if (!address.Refusal.isEmpty()) {
+    FSession->SetStatus(address.Refusal);
+    PlatformUi().ShowMessage(address.Refusal);
     return;
   }
   EnsureTempEntry();
   SelectEntry(kTempEntry);
   APNameListChange();
-  FCurrentEntry = StartupEntry(*FStartupAddress, FCurrentEntry);
-  HostEdit->setText(FStartupAddress->Host);
-  PortEdit->setText(FStartupAddress->Port);
+  FCurrentEntry = StartupEntry(address, FCurrentEntry);
+  HostEdit->setText(address.Host);
+  PortEdit->setText(address.Port);
   if (!CanConnect()) return;
   Connect1Click();
   if (FSession->Started()) FSession->SetStatus(FSession->Status() + "（ID･ﾊﾟｽﾜｰﾄﾞ･ｽｸﾘﾌﾟﾄなし）");
@@ -156,12 +163,16 @@ void TWombatForm::Connect1Click() {
   InputEdit->setFocus();
 }
 
+// A wait to reconnect is cancelled without asking: nothing is connected.
 void TWombatForm::Disconnect1Click() {
-  if (PlatformUi().Confirm("回線を切断してよろしいですか？")) FSession->Disconnect();
+  if (FSession->State() == TSessionState::Waiting ||
+      PlatformUi().Confirm("回線を切断してよろしいですか？"))
+    FSession->Disconnect();
   InputEdit->setFocus();
 }
 
 void TWombatForm::CancelButtonClick() {
+  FSession->CancelReconnect();
   FSession->CancelScript();
   InputEdit->setFocus();
 }

@@ -211,8 +211,10 @@ void TWombatForm::StoreShiftState(const QKeyEvent& key) {
 }
 
 // Enter sends the line and a CR and puts the line on top of the history. The
-// box is emptied at once. A line the transport refuses stays in the box.
+// box is emptied at once. A line the transport refuses, or one the user
+// keeps to edit a character it cannot carry, stays in the box.
 void TWombatForm::InputEditKeyPress() {
+  if (!ConfirmSendable(InputEdit->currentText())) return;
   const std::string line = FromQString(InputEdit->currentText());
   if (!SendToHost(line + '\r')) return ShowOutputFull();
   FHistory.Add(line);
@@ -266,7 +268,8 @@ void TWombatForm::KF1Click() {
 // The clipboard's text goes to the host in one piece, each line ended by CR.
 void TWombatForm::Paste1Click() {
   const QString text = QGuiApplication::clipboard()->text();
-  if (!text.isEmpty() && !SendToHost(WithCarriageReturns(FromQString(text)))) ShowOutputFull();
+  if (text.isEmpty() || !ConfirmSendable(text)) return;
+  if (!SendToHost(WithCarriageReturns(FromQString(text)))) ShowOutputFull();
 }
 
 // Line ends become CRs as for paste and send, whether the text came with

@@ -61,6 +61,7 @@ void TWombatForm::WireLinkCommands() {
   FViewUnderMouse = TerminalView;
   for (TQuokkaView* view : {TerminalView, LogView}) {
     view->SetPopupMenu(PopupMenu1);
+    view->OnOpenLink = [this](const QString& url) { return OpenTelnetLink(url); };
     view->OnMouseMove = [this](TQuokkaView& sender, Qt::KeyboardModifiers, int, int) {
       LogViewMouseMove(sender);
     };
@@ -147,7 +148,8 @@ void TWombatForm::FillPrimarySelection(const TQuokkaView& view) {
 }
 
 void TWombatForm::Jump1Click() {
-  if (FLinkKind == lkUrl) PlatformUi().OpenUrl(ToQString(FLinkText));
+  if (FLinkKind == lkUrl && !OpenTelnetLink(ToQString(FLinkText)))
+    PlatformUi().OpenUrl(ToQString(FLinkText));
   if (FLinkKind == lkMailAddress) PlatformUi().OpenUrl(ToQString("mailto:" + FLinkText));
 }
 

@@ -184,6 +184,7 @@ void TWombatForm::LoadSettings(TGenRegist& reg) {
   FSession->LogMgr().SetEnabled(logEnabled);
   Logging->setChecked(logEnabled);
   FShortcutFolder = ReadString(reg, kSettings, "IShortCutDir", folder.path());
+  LoadCompanionSettings(reg);
   LoadViewSettings(reg);
   LoadInputFont(reg);
   LoadAccentWords(reg);
@@ -273,6 +274,7 @@ void TWombatForm::SaveSettings() {
   reg.WriteStringData(kWombatKey, kSettings, "LogFolder", FromPath(FSession->LogMgr().Folder()));
   reg.WriteBoolData(kWombatKey, kSettings, "LogEnabled", FSession->LogMgr().Enabled());
   reg.WriteStringData(kWombatKey, kSettings, "IShortCutDir", FShortcutFolder);
+  SaveCompanionSettings(reg);
   SaveViewSettings(reg);
   reg.CommitWrites();
 }

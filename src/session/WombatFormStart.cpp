@@ -335,6 +335,7 @@ void TWombatForm::BuildMainMenu() {
   KS1 = AddCommand(other, "KS1", "ｻｳﾝﾄﾞの設定(&S)");
   KL1 = AddCommand(other, "KL1", "ﾌｫﾙﾀﾞの設定(&L)");
   ChangeTimeOut = AddCommand(other, "ChangeTimeOut", "再接続の設定(&R)");
+  AddCompanionCommands(other);
   other->addSeparator();
   Help1 = AddCommand(other, "Help1", "ﾍﾙﾌﾟ(&H)");
   Version2 = AddCommand(other, "Version2", "ﾊﾞｰｼﾞｮﾝ情報(&V)");
@@ -383,6 +384,7 @@ void TWombatForm::WireCommands() {
   WireInputCommands();
   WirePanelCommands();
   WireSiblingCommands();
+  WireCompanionCommands();
   // A chosen entry gives the focus back to the input line, as the other
   // commands do.
   connect(APNameList, &QComboBox::activated, this, [this] {

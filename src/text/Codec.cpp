@@ -82,3 +82,15 @@ std::string Utf8ToCp932(std::string_view utf8) {
   thread_local Converter converter("CP932", "UTF-8");
   return converter.Run(utf8, "?", SkipUtf8);
 }
+
+std::vector<std::string> UnmappableCharacters(std::string_view utf8) {
+  std::vector<std::string> found;
+  for (std::size_t pos = 0; pos < utf8.size();) {
+    const std::string character(utf8.substr(pos, SkipUtf8(utf8.substr(pos))));
+    pos += character.size();
+    if (character != "?" && Utf8ToCp932(character) == "?" &&
+        std::find(found.begin(), found.end(), character) == found.end())
+      found.push_back(character);
+  }
+  return found;
+}

@@ -17,11 +17,8 @@ class TQtPlatformUi final : public TPlatformUi {
     QMessageBox box(QMessageBox::NoIcon, QString(), text, QMessageBox::Ok, Parent());
     box.exec();
   }
-  bool Confirm(const QString& text) override {
-    QMessageBox box(QMessageBox::Question, QString(), text, QMessageBox::Yes | QMessageBox::No,
-                    Parent());
-    return box.exec() == QMessageBox::Yes;
-  }
+  bool Confirm(const QString& text) override { return Ask(text, QMessageBox::Yes); }
+  bool ConfirmDefaultNo(const QString& text) override { return Ask(text, QMessageBox::No); }
   bool InputQuery(const QString& caption, const QString& prompt, QString& value) override {
     bool ok = false;
     QString answer =
@@ -49,6 +46,12 @@ class TQtPlatformUi final : public TPlatformUi {
   }
 
  private:
+  static bool Ask(const QString& text, QMessageBox::StandardButton defaultButton) {
+    QMessageBox box(QMessageBox::Question, QString(), text, QMessageBox::Yes | QMessageBox::No,
+                    Parent());
+    box.setDefaultButton(defaultButton);
+    return box.exec() == QMessageBox::Yes;
+  }
   static QWidget* Parent() { return QApplication::activeWindow(); }
 };
 

@@ -15,6 +15,8 @@ class TPlatformUi {
   virtual void ShowMessage(const QString& text) = 0;
   // A Yes/No question without a title; true for Yes.
   virtual bool Confirm(const QString& text) = 0;
+  // The same with No as the answer that Enter gives.
+  virtual bool ConfirmDefaultNo(const QString& text) { return Confirm(text); }
   // An input box; `value` is the start text and, on OK, the answer.
   virtual bool InputQuery(const QString& caption, const QString& prompt, QString& value) = 0;
   // A file open dialog; empty when cancelled. `filter` as Qt takes it.

@@ -250,6 +250,9 @@ class TQuokkaView : public QAbstractScrollArea {
   TViewLineEvent OnViewLineChanging;
   TNotifyEvent OnViewLineChanged;
   TMouseMoveEvent OnMouseMove;
+  // A double-clicked link; true when the owner opened it. Unset or false: the
+  // desktop opens it.
+  std::function<bool(const QString& url)> OnOpenLink;
 
  protected:
   bool event(QEvent* e) override;

@@ -309,8 +309,9 @@ void TQuokkaView::OpenWordAt(int X, int Y) {
     SetSelStart(word->Start);
     SetSelEnd(word->End);
     if (word->Kind != lkNoLink) {
-      PlatformUi().OpenUrl(
-          ToQString(word->Kind == lkMailAddress ? "mailto:" + word->Text : word->Text));
+      const QString url =
+          ToQString(word->Kind == lkMailAddress ? "mailto:" + word->Text : word->Text);
+      if (!OnOpenLink || !OnOpenLink(url)) PlatformUi().OpenUrl(url);
       SetSelEnd(FSelStart);
     }
   }

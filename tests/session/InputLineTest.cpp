@@ -9,6 +9,7 @@
 #include "session/ConnectingFixture.h"
 #include "support/LoopbackPeer.h"
 #include "support/UserInput.h"
+#include "text/Codec.h"
 
 namespace {
 
@@ -286,6 +287,53 @@ TEST_F(InputLineTest, KeysTypedOutsideTheInputLineReachTheHost) {
   expected += "after the list\r";
   ASSERT_TRUE(peer.WaitForReceived(static_cast<qsizetype>(expected.size())));
   EXPECT_EQ(peer.Received(), expected);
+}
+
+}  // namespace
+
+namespace {
+
+// Characters that code page 932 maps (the look-alikes too) go without a
+// question; one it cannot carry asks first, by Enter and by paste and send.
+// No keeps the line to edit and sends nothing; Yes sends "?" for it.
+TEST_F(InputLineTest, ACharacterTheHostCannotShowIsSentAsQuestionMarkOnlyWhenTheUserAgrees) {
+  TLoopbackPeer peer;
+  SaveTelnetEntry("Peer", peer.Port());
+  Start();
+  SendFromHost(peer, {"hello"});
+  const struct {
+    QString text;
+    bool yes;
+    QString question;  // empty: none asked
+    std::string sent;  // empty: nothing sent
+  } table[] = {
+      {"〜～−‖¢¬", true, "", Sjis("〜～−‖¢¬")},
+      {"a😀bé😀", false, "送信できない文字があります：😀é。「?」に置き換えて送信しますか？", ""},
+      {"a😀b", true, "送信できない文字があります：😀。「?」に置き換えて送信しますか？", "a?b"},
+  };
+  for (const bool paste : {false, true}) {
+    for (const auto& row : table) {
+      SCOPED_TRACE(row.text.toStdString() + (paste ? " pasted" : " entered"));
+      ui.questions.clear();
+      ui.confirmAnswers = {row.yes};
+      const std::size_t before = peer.Received().size();
+      if (paste) {
+        QGuiApplication::clipboard()->setText(row.text);
+        Get<QAction>("Paste1")->trigger();
+      } else {
+        Enter(row.text);
+        EXPECT_EQ(Input()->currentText(), row.sent.empty() ? row.text : QString());
+      }
+      EXPECT_EQ(ui.questions, row.question.isEmpty() ? QStringList() : QStringList{row.question});
+      const std::string expected = row.sent.empty() ? "" : row.sent + (paste ? "" : "\r");
+      if (!expected.empty())
+        ASSERT_TRUE(peer.WaitForReceived(static_cast<qsizetype>(before + expected.size())));
+      else
+        RunEventsFor(50);
+      EXPECT_EQ(peer.Received().substr(before), expected);
+    }
+    Input()->clearEditText();
+  }
 }
 
 }  // namespace

@@ -245,3 +245,41 @@ TEST_F(WombatFormLinksTest, OpeningAShortcutFileOpensItsLink) {
 }
 
 }  // namespace
+
+namespace {
+
+// A telnet link connects this window through "Temp", never handed to the
+// desktop; while connected the user is asked first, and No keeps the line.
+TEST_F(WombatFormLinksTest, ATelnetLinkConnectsThisWindowAskingFirstWhileConnected) {
+  TLoopbackPeer linked;
+  const std::string link = "telnet://127.0.0.1:" + std::to_string(linked.Port()) + "/";
+  Receive({"join " + link + " now", "x"});
+  for (const bool yes : {false, true}) {
+    ui.confirmAnswers = {yes};
+    ui.questions.clear();
+    PopUpAt(terminal, {1, 0});
+    Trigger("Jump1");
+    EXPECT_EQ(ui.questions, QStringList{"回線を切断してよろしいですか？"});
+    EXPECT_TRUE(ui.openedUrls.isEmpty());
+    if (!yes) {
+      RunEventsFor(100);
+      EXPECT_EQ(linked.Connections(), 0);
+      EXPECT_TRUE(peer.WaitForConnections(1) && Get<QPushButton>("Disconnect1")->isEnabled());
+    }
+  }
+  ASSERT_TRUE(linked.WaitForConnections(1));
+  EXPECT_EQ(form->SelectedEntry(), "Temp");
+  EXPECT_TRUE(form->CurrentEntry().Script.empty());
+
+  // A double click on the link while nothing is connected connects at once.
+  Click("Disconnect1");
+  ASSERT_TRUE(WaitForIdle());
+  ui.questions.clear();
+  const QPoint at(6 * terminal->CharWidth(), (0 - terminal->TopLine()) * terminal->LineHeight() + 1);
+  SendDoubleClick(terminal->viewport(), at);
+  ASSERT_TRUE(linked.WaitForConnections(2));
+  EXPECT_TRUE(ui.questions.isEmpty());
+  EXPECT_TRUE(ui.openedUrls.isEmpty());
+}
+
+}  // namespace

@@ -335,3 +335,168 @@ TEST_F(SessionTest, WhenReadyWaitsForAPauseAndTheDataHeldBehindIt) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(ReconnectWaits, GrowFromTwoSecondsToAMinuteSpreadByAFifth) {
+  const int seconds[] = {2, 2, 4, 8, 16, 32, 60, 60};
+  for (int drops = 0; drops < 8; ++drops)
+    EXPECT_EQ(ReconnectWaitSeconds(drops), seconds[drops]) << drops;
+  const struct {
+    int seconds;
+    double spread;
+    int second;
+    int milliseconds;
+  } table[] = {{2, 0, 1000, 2000}, {2, -1, 1000, 1600}, {2, 1, 1000, 2400},
+               {60, 1, 1000, 72000}, {60, -1, 1000, 48000}, {4, 0.5, 10, 44}};
+  for (const auto& row : table)
+    EXPECT_EQ(SpreadWait(row.seconds, row.spread, row.second), row.milliseconds) << row.seconds;
+}
+
+// A reconnecting session: a second of the waits lasts a few milliseconds
+// and the waits are not spread; each wait is read from its first countdown.
+class ReconnectTest : public SessionTest {
+ public:
+  ReconnectTest() {
+    session.AutoReconnect = true;
+    session.Pauses.ReconnectSecond = 3;
+    session.WaitSpread = [] { return 0.0; };
+    session.OnStatus = [this](const QString& text) {
+      if (text.startsWith("再接続まで")) countdowns.push_back(text);
+    };
+  }
+  // The host drops the line that is up; true when it was connected again.
+  bool DropAndReconnect() {
+    const int opens = Transport().Opens;
+    Transport().Down(TDownCause::Ended);
+    if (session.State() != Waiting) return false;
+    if (!WaitUntil([&] { return Transport().Opens == opens + 1; })) return false;
+    countdowns.push_back("-");
+    return session.State() == Connecting;
+  }
+  void Up() {
+    Transport().Up();
+    ASSERT_TRUE(WaitUntil([&] { return !session.Paused(); }));
+  }
+  std::vector<QString> countdowns;
+};
+
+// Each drop in a row waits longer, up to a minute; each call is recorded and
+// the login script runs again. A connection that stays up starts the waits
+// again from the first.
+TEST_F(ReconnectTest, DropsInARowWaitLongerAndAConnectionThatStaysUpStartsAgain) {
+  session.Pauses.StaysUp = 150;
+  ConnectUp(Entry("host.example", "23", "[login:]$I'"));
+  for (int drop = 0; drop < 6; ++drop) {
+    ASSERT_TRUE(DropAndReconnect()) << drop;
+    Up();
+    Transport().Block("login:");
+  }
+  ASSERT_TRUE(WaitUntil([&] { return std::count(events.begin(), events.end(), "send guest") == 6; }));
+  std::vector<QString> firsts;
+  for (std::size_t i = 0; i < countdowns.size(); ++i)
+    if (countdowns[i] != "-" && (i == 0 || countdowns[i - 1] == "-")) firsts.push_back(countdowns[i]);
+  EXPECT_EQ(firsts, (std::vector<QString>{"再接続まで 2 秒", "再接続まで 4 秒", "再接続まで 8 秒",
+                                          "再接続まで 16 秒", "再接続まで 32 秒",
+                                          "再接続まで 60 秒"}));
+  const std::string record = CallRecord();
+  EXPECT_EQ(std::count(record.begin(), record.end(), '\n'), 6);
+  EXPECT_EQ(std::count(sounds.begin(), sounds.end(), kDown), 6);
+
+  RunEventsFor(200);
+  countdowns.clear();
+  ASSERT_TRUE(DropAndReconnect());
+  EXPECT_EQ(countdowns.front(), "再接続まで 2 秒");
+  session.Disconnect();
+}
+
+// A reconnect that fails waits the next step; the user's first start that
+// fails does not reconnect at all.
+TEST_F(ReconnectTest, AFailedReconnectWaitsLongerAndAFailedFirstStartNever) {
+  session.Pauses.ReconnectSecond = 20;
+  ConnectUp();
+  Transport().Down(TDownCause::Ended);
+  openPlan = {true, "refused"};
+  ASSERT_TRUE(WaitUntil([&] { return countdowns.size() > 0 && countdowns.back() == "再接続まで 4 秒"; }));
+  EXPECT_EQ(session.State(), Waiting);
+  openPlan = {};
+  ASSERT_TRUE(WaitUntil([&] { return session.State() == Connecting; }));
+  Transport().Down(TDownCause::StartFailed, "host not found");
+  EXPECT_EQ(session.State(), Waiting);
+  EXPECT_EQ(countdowns.back(), "再接続まで 8 秒");
+  session.Disconnect();
+
+  const int opens = Transport().Opens;
+  openPlan = {true, "refused"};
+  EXPECT_FALSE(Connect());
+  openPlan = {};
+  ASSERT_TRUE(Connect());
+  Transport().Down(TDownCause::StartFailed, "refused");
+  RunEventsFor(50);
+  EXPECT_EQ(session.State(), Idle);
+  EXPECT_EQ(Transport().Opens, opens + 2);
+}
+
+// Ends that are not a drop of a telnet line never reconnect: the user's
+// disconnect, a modem's call and the silent-line restart.
+TEST_F(ReconnectTest, OnlyADroppedTelnetLineIsConnectedAgain) {
+  const struct {
+    const char* name;
+    TAPData entry;
+    std::function<void(SessionTest&)> end;
+    TSessionState after;
+  } table[] = {
+      {"user", kTelnetEntry, [](SessionTest& t) { t.session.Disconnect(); }, Idle},
+      {"serial", kSerialEntry,
+       [](SessionTest& t) { t.Transport(TConnectKind::SerialModem).Down(TDownCause::Ended); }, Idle},
+      {"telephony", kTelephonyEntry,
+       [](SessionTest& t) { t.Transport(TConnectKind::TelephonyModem).Down(TDownCause::Ended); },
+       Idle},
+  };
+  for (const auto& row : table) {
+    ConnectUp(row.entry);
+    row.end(*this);
+    RunEventsFor(50);
+    EXPECT_EQ(session.State(), row.after) << row.name;
+  }
+  EXPECT_TRUE(countdowns.empty());
+
+  session.ReconnectTimeOut = 1;
+  const int opens = Transport().Opens;
+  ConnectUp();
+  ASSERT_TRUE(WaitUntil([&] { return Transport().Opens == opens + 2; }, 3000));
+  EXPECT_EQ(session.LastEnd(), Restart);
+  EXPECT_TRUE(countdowns.empty());
+  EXPECT_EQ(std::count(states.begin(), states.end(), Waiting), 0);
+  session.Disconnect();
+}
+
+// The wait is cancelled by the user's disconnect, by a connection made by
+// hand and by the cancel command; nothing is connected after it.
+TEST_F(ReconnectTest, TheUserCancelsTheWait) {
+  session.Pauses.ReconnectSecond = 50;
+  const std::function<void(ReconnectTest&)> cancels[] = {
+      [](ReconnectTest& t) { t.session.Disconnect(); },
+      [](ReconnectTest& t) { t.session.CancelReconnect(); },
+      [](ReconnectTest& t) {
+        ASSERT_TRUE(t.Connect());
+        t.session.Disconnect();
+      },
+  };
+  for (const auto& cancel : cancels) {
+    ConnectUp();
+    Transport().Down(TDownCause::Ended);
+    ASSERT_EQ(session.State(), Waiting);
+    EXPECT_EQ(session.Status(), "再接続まで 2 秒");
+    const int opens = Transport().Opens;
+    cancel(*this);
+    EXPECT_EQ(session.State(), Idle);
+    EXPECT_FALSE(session.Status().startsWith("再接続"));
+    const int after = Transport().Opens;
+    EXPECT_LE(after, opens + 1);
+    RunEventsFor(200);
+    EXPECT_EQ(Transport().Opens, after);
+  }
+}
+
+}  // namespace

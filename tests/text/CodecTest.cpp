@@ -49,3 +49,19 @@ TEST(Codec, BadBytesBecomeReplacementsWithoutReadingPastTheText) {
 }
 
 }  // namespace
+
+// Look-alikes the codec maps go as they are; only characters it has no code
+// for are reported, each once, in order. A "?" typed by the user is no loss.
+TEST(Codec, UnmappableCharactersAreTheOnesWithoutACode) {
+  const struct {
+    const char* text;
+    std::vector<std::string> unmappable;
+  } table[] = {
+      {"〜～−‖¢£¬—①㈱Ωｱ", {}},
+      {"what? ok", {}},
+      {"hi 😀 é 😀", {"😀", "é"}},
+      {"한국어", {"한", "국", "어"}},
+      {"", {}},
+  };
+  for (const auto& row : table) EXPECT_EQ(UnmappableCharacters(row.text), row.unmappable) << row.text;
+}
